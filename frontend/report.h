@@ -1,0 +1,40 @@
+// Status reporting: every outcome of a command ends here.
+#pragma once
+#include "ftservice.hh"
+
+using Corvane::Tessark::SL::QZSLOpException;
+
+// Logs `text`:`object` at `level`, prints localizedMsg (stderr at level 16,
+// stdout otherwise) and, with exitAfter, ends the run with the status of the
+// exception's first record. `generic` prints the generic failure message and
+// ends with 130 instead.
+void reportInfo(const QZSLOpException &exception, int level, const char *text, bool generic,
+                const char *object, bool exitAfter);
+void reportInfo(const QZSLOpException &exception, int level, const char *text, bool generic,
+                const char *object);
+void reportInfo(int level, const char *text, bool generic, const char *object, bool exitAfter);
+void reportInfo(int level, const char *text, bool generic, const char *object);
+
+// Looks up `id` with the default `text` and reports the service's refusal at
+// level 16 with `object`; ends the run with the refusal's status.
+[[noreturn]] void reportRefusal(const QZSLOpException &exception, const char *id,
+                                const char *text, const char *object);
+
+// The fixed handlers for every exception other than QZSLOpException: logs the
+// exception, prints its one-line notice and ends the run with 130. Call it
+// only from inside a catch block.
+[[noreturn]] void reportUnexpectedException();
+
+// Runs one remote step of a command. A QZSLOpException goes to `onRefusal`
+// (which may end the run or let it go on); every other exception ends the run
+// by the fixed handlers above.
+template <typename Call, typename OnRefusal>
+void guardedCall(Call &&call, OnRefusal &&onRefusal) {
+  try {
+    call();
+  } catch (const QZSLOpException &e) {
+    onRefusal(e);
+  } catch (...) {
+    reportUnexpectedException();
+  }
+}

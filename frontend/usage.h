@@ -1,0 +1,6 @@
+// Usage texts and argument errors; each prints on stderr and ends with 20.
+#pragma once
+
+[[noreturn]] void print_usage(const char *command);
+[[noreturn]] void print_error(int code, const char *command);
+[[noreturn]] void invalidArg(const char *argument, const char *command);

@@ -1,0 +1,22 @@
+// Message catalogs and locale names.
+//
+// A message id "Zrt<Cmp><nnnn>N" maps to catalog set <Cmp> (Ftc 1, Com 2, Dup 3)
+// and message number <nnnn>. The catalog of a locale is the gencat file
+//   $TESSARK_HOME/msg/<locale>/qz.cat
+// and a lookup falls back from "de_DE.UTF-8" to "de_DE" to "de", then to the
+// English default format given by the caller.
+#pragma once
+#include <cstddef>
+
+// Fills the five locale names (LC_ALL, else the category's own variable, else
+// LANG, else "C"); status gets 0.
+void getLocaleSettings(char *messages, size_t messagesSize, char *ctype, size_t ctypeSize,
+                       char *time, size_t timeSize, char *collate, size_t collateSize,
+                       char *numeric, size_t numericSize, int *status);
+
+// Formats message `id` of `locale` (or the default `format`) into `out`. When
+// `englishLocale` is "C", `englishOut` also receives the English form.
+// Returns 0 when the catalog had the message, 1 when the default was used.
+int lookupMessage(const char *id, const char *locale, size_t size, char *out,
+                  const char *englishLocale, size_t englishSize, char *englishOut,
+                  const char *format, ...) __attribute__((format(printf, 8, 9)));

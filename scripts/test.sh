@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in a plain
+# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, and the
+# threaded tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+mkdir -p build
+
+scripts/build.sh build/plain
+(cd build/plain && ctest --output-on-failure -j2 -LE bench)
+
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+scripts/build.sh build/asan -DQZ_SANITIZE=address,undefined
+(cd build/asan && ctest --output-on-failure -j2 -LE bench)
+
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+scripts/build.sh build/tsan -DQZ_SANITIZE=thread
+(cd build/tsan && ctest --output-on-failure -j2 -L threads)

@@ -1,0 +1,253 @@
+#include "session/session.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "frontend/exit.h"
+#include "frontend/globals.h"
+#include "frontend/report.h"
+#include "platform/debuglog.h"
+#include "platform/hostinfo.h"
+#include "platform/messages.h"
+#include "platform/orb.h"
+
+namespace SL = Corvane::Tessark::SL;
+namespace FSM = Corvane::Tessark::SL::FATServiceMgmt;
+namespace FATServer = Corvane::Tessark::DL::FATServer;
+namespace FATClient = Corvane::Tessark::DL::FATClient;
+namespace Framework = Corvane::Tessark::TL::Framework;
+
+FSM::FATServiceManager_ptr FATsrvcMgr_ptr = FSM::FATServiceManager::_nil();
+Brantis::Tessark::HostSession_ptr m_hostSession = Brantis::Tessark::HostSession::_nil();
+SL::QueryableFacet_var qf_var;
+FSM::FATServiceQueryFacet_var queryFacet_var;
+SL::ModifiableFacet_var mf_var;
+FSM::FATServiceModifiableFacet_var modifyFacet_var;
+
+// The debug-log text for the exception being handled; call only inside a catch block.
+static std::string failureText() {
+  try {
+    throw;
+  } catch (const CORBA::Exception &e) {
+    return "CORBA Exception caught as " + describeCorbaException(e);
+  } catch (const std::exception &e) {
+    return std::string("Exception caught as ") + e.what();
+  } catch (...) {
+    return "Unknown C++ Exception ";
+  }
+}
+
+[[noreturn]] static void genericFailure(const char *text) {
+  reportInfo(LOG_ERROR, text, true, "");
+  qzftconfig_exit(130);  // not reached: the generic form always ends the run
+}
+
+[[noreturn]] static void logAndFail(const char *text) {
+  std::string failure = failureText();
+  logmsg(LOG_ERROR, failure.c_str(), progname);
+  genericFailure(text);
+}
+
+template <typename Init, typename Value> bool register_QZSL_OBVs(CORBA::ORB_ptr orb) {
+  std::string failure;
+  try {
+    CORBA::ValueFactoryBase_var factory = new Init;
+    CORBA::ValueFactory previous = orb->register_value_factory(Value::_PD_repoId, factory.in());
+    if (previous)
+      previous->_remove_ref();
+    return true;
+  } catch (...) {
+    failure = failureText();
+  }
+  logmsg(LOG_ERROR, failure.c_str(), progname);
+  fprintf(stderr, "%s\n\n", "Got an Exception, see log for details");
+  return false;
+}
+
+struct value_factory_row_t {
+  bool (*registerType)(CORBA::ORB_ptr);
+  const char *failure;
+};
+
+#define QZ_FACTORY(module, type) \
+  { register_QZSL_OBVs<module::type##_init, module::type>, "Failed to register " #type }
+
+// Every record that can arrive in a reply needs a factory: omniORB registers
+// none by itself. The last five are not in the original order of the product
+// but without them pipe statistics, job extras or expansion attributes in a
+// reply make the whole listing fail with MARSHAL.
+static const value_factory_row_t value_factories[] = {
+    QZ_FACTORY(FATServer, FATServerInfo),
+    QZ_FACTORY(FSM, FATWaitPeriod),
+    QZ_FACTORY(FSM, FATUsageInfo),
+    QZ_FACTORY(FSM, FTConfigInfo),
+    QZ_FACTORY(FSM, SANClientInfo),
+    QZ_FACTORY(FATServer, FATServerConfigurationInfo),
+    QZ_FACTORY(FATClient, FATClientPipeInfo),
+    QZ_FACTORY(FATServer, FATPipeInfo),
+    QZ_FACTORY(FATServer, FATPseudoDeviceInfo),
+    QZ_FACTORY(FATClient, FATClientDeviceInfo),
+    QZ_FACTORY(FATClient, FATClientInfo),
+    QZ_FACTORY(FATClient, ClientHBAPortInfo),
+    QZ_FACTORY(FATClient, FATClientJobInfo),
+    QZ_FACTORY(FATClient, FATMachineInfo),
+    QZ_FACTORY(FATServer, FATBufferCtrlInfo),
+    QZ_FACTORY(FATServer, FATPipeNexusInfo),
+    QZ_FACTORY(FATServer, FATPortInfo),
+    QZ_FACTORY(FATServer, IPAddressInfo),
+    QZ_FACTORY(FATServer, NameAliasInfo),
+    QZ_FACTORY(FATClient, FTPipeStatInfo),
+    QZ_FACTORY(FATClient, JobExtraInfo),
+    QZ_FACTORY(FATClient, FATUsagePreference),
+    QZ_FACTORY(Framework, BaseObject),
+    QZ_FACTORY(Framework, ExpansionAttribute),
+};
+
+static void registerValueFactories(CORBA::ORB_ptr orb) {
+  for (const value_factory_row_t &row : value_factories)
+    if (!row.registerType(orb))
+      genericFailure(row.failure);
+}
+
+static void openHostSession(Brantis::Tessark::HostSessionFactory_ptr factory, const char *host) {
+  try {
+    m_hostSession = factory->getHostSession(host, "C");
+  } catch (const CORBA::Exception &) {
+    m_hostSession = Brantis::Tessark::HostSession::_nil();
+    genericFailure("getHostSession() failed");
+  }
+  if (CORBA::is_nil(m_hostSession))
+    genericFailure("Got invalid HostSession pointer");
+}
+
+static void obtainServiceManager() {
+  try {
+    FATsrvcMgr_ptr = m_hostSession->getFATServiceManager();
+  } catch (const QZSLOpException &e) {
+    QZ_LOOKUP("ZrtFtc0035N", "getFATService() failed");
+    reportInfo(e, LOG_ERROR, "getFATService() failed", false, "");
+  } catch (const CORBA::Exception &) {
+    genericFailure("getFATService() failed");
+  }
+  if (CORBA::is_nil(FATsrvcMgr_ptr))
+    genericFailure("Got invalid FATService pointer");
+}
+
+void getQZSLConnection() {
+  if (!CORBA::is_nil(FATsrvcMgr_ptr))
+    return;
+  Orb orb("qzftconfig", "qzftconfig", "qzftconfig", false, 1024);
+  char host[257];
+  memset(host, 0, sizeof host);
+  getLocalHostName(host, sizeof host);
+
+  try {
+    orb.init(nullptr);
+  } catch (...) {
+    logAndFail("Failed to initialize orb");
+  }
+
+  CORBA::Object_var object;
+  try {
+    object = orb.connectToObject(host, "qzsl", "HSFactory", ACE_Time_Value(rqst_timeout, 0),
+                                 ACE_Time_Value::zero, true, false);
+    orb.setOrbRequestTimeout(ACE_Time_Value(conn_timeout, 0));
+  } catch (...) {
+    logAndFail("Failed to get QZSL object");
+  }
+  if (CORBA::is_nil(object))
+    genericFailure("NIL object returned by HSFactory");
+
+  Brantis::Tessark::HostSessionFactory_var factory =
+      Brantis::Tessark::HostSessionFactory::_narrow(object);
+  if (CORBA::is_nil(factory))
+    genericFailure("Couldn't narrow to HSFactory");
+
+  openHostSession(factory, host);
+  obtainServiceManager();
+  registerValueFactories(orb.orb());
+}
+
+// The steps shared by the three facet getters; `fetch` returns the generic
+// facet, `narrow` stores the FT facet and tells whether it is non-nil.
+struct facet_texts_t {
+  const char *pointer;
+  const char *failedId;
+  const char *failed;
+  const char *instance;
+};
+
+template <typename Fetch, typename Narrow>
+static void fetchFacet(const facet_texts_t &texts, Fetch fetch, Narrow narrow) {
+  bool present = false;
+  try {
+    if (!fetch())
+      genericFailure(texts.pointer);
+    present = narrow();
+  } catch (const QZSLOpException &e) {
+    QZ_LOOKUP(texts.failedId, "%s", texts.failed);
+    reportInfo(e, LOG_ERROR, texts.failed, false, "");
+  } catch (const CORBA::Exception &) {
+    // The session is unusable; destroying it at exit would only wait again.
+    m_hostSession = Brantis::Tessark::HostSession::_nil();
+    genericFailure(texts.failed);
+  }
+  if (!present)
+    genericFailure(texts.instance);
+}
+
+void getQueryableFacetInstance() {
+  static const facet_texts_t texts = {"Got invalid QueryableFacet pointer", "ZrtFtc0037N",
+                                      "Failed to get QueryableFacet instance",
+                                      "Got invalid QueryableFacet instance"};
+  getQZSLConnection();
+  fetchFacet(
+      texts,
+      [] {
+        qf_var = FATsrvcMgr_ptr->aqueryFacet();
+        return !CORBA::is_nil(qf_var);
+      },
+      [] {
+        queryFacet_var = FSM::FATServiceQueryFacet::_narrow(qf_var);
+        return !CORBA::is_nil(queryFacet_var);
+      });
+}
+
+void getModifiableFacetInstance() {
+  static const facet_texts_t texts = {"Got invalid ModifyableFacet pointer", "ZrtFtc0036N",
+                                      "Failed to get ModifyableFacet instance",
+                                      "Got invalid ModifyableFacet instance"};
+  getQZSLConnection();
+  fetchFacet(
+      texts,
+      [] {
+        mf_var = FATsrvcMgr_ptr->amodifyFacet();
+        return !CORBA::is_nil(mf_var);
+      },
+      [] {
+        modifyFacet_var = FSM::FATServiceModifiableFacet::_narrow(mf_var);
+        return !CORBA::is_nil(modifyFacet_var);
+      });
+}
+
+void getControlFacetInstance(int row) {
+  static const facet_texts_t texts = {"Got invalid ControlFacet pointer", "ZrtFtc0038N",
+                                      "Failed to get ControlFacet instance",
+                                      "Got invalid ControlFacet instance"};
+  getQZSLConnection();
+  thread_table_entry_t &entry = active_threads[row];
+  if (!CORBA::is_nil(entry.control_facet))
+    return;
+  SL::ControlFacet_var generic;
+  fetchFacet(
+      texts,
+      [&] {
+        generic = FATsrvcMgr_ptr->acontrolFacet();
+        return !CORBA::is_nil(generic);
+      },
+      [&] {
+        entry.control_facet = FSM::FATServiceControlFacet::_narrow(generic);
+        return !CORBA::is_nil(entry.control_facet);
+      });
+}

@@ -1,0 +1,245 @@
+#include "harness.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+static void fail(const std::string &what) { throw std::runtime_error(what); }
+
+std::string readFile(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const std::string &path, const std::string &text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  if (!out)
+    fail("cannot write " + path);
+}
+
+std::string demoInventory() { return readFile(QZ_SOURCE_DIR "/qzsld/demo/inventory.json"); }
+
+static int freePort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    fail("no free port");
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+static double now() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+// Waits up to `seconds` for `pid`; returns its wait status, or -1 if it still runs.
+static int waitFor(pid_t pid, double seconds) {
+  double deadline = now() + seconds;
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid)
+      return status;
+    if (done < 0)
+      return 0;
+    if (now() > deadline)
+      return -1;
+    usleep(1000);
+  }
+}
+
+static void makeDir(const std::string &path, mode_t mode) {
+  if (mkdir(path.c_str(), mode) != 0 && errno != EEXIST)
+    fail("mkdir " + path);
+  chmod(path.c_str(), mode);
+}
+
+static void writeConfig(const Site &site) {
+  std::string conf = "# written by the test harness\n";
+  if (!site.options.master.empty())
+    conf += "SERVER = " + site.options.master + "\n";
+  conf += "USE_KMTL = AUTOMATIC\n";
+  conf += "QZSL_PORT = " + std::to_string(site.port) + "\n";
+  conf += site.options.confExtra;
+  writeFile(site.home + "/qz.conf", conf);
+  chmod((site.home + "/qz.conf").c_str(), 0644);
+}
+
+static pid_t spawnService(const Site &site, bool import) {
+  std::vector<std::string> args = {QZSLD_BIN,      "--port",    std::to_string(site.port),
+                                   "--db",         site.db,     "--journal",
+                                   site.journal,   "--ready-file", site.home + "/qzsld.ready"};
+  if (import) {
+    args.push_back("--inventory");
+    args.push_back(site.inventoryFile);
+  }
+  if (!site.options.faults.empty()) {
+    args.push_back("--faults");
+    args.push_back(site.faultsFile);
+  }
+  args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
+  unlink((site.home + "/qzsld.ready").c_str());
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open((site.home + "/qzsld.out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+    dup2(out, 1);
+    dup2(out, 2);
+    setenv("TESSARK_HOME", site.home.c_str(), 1);
+    std::vector<char *> argv;
+    for (std::string &a : args)
+      argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+// Starts qzsld and waits until it listens; a port taken meanwhile by someone
+// else makes it exit, and then another port is tried.
+static void launch(Site &site, bool import) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    site.pid = spawnService(site, import);
+    double deadline = now() + 20;
+    while (now() < deadline) {
+      if (access((site.home + "/qzsld.ready").c_str(), F_OK) == 0)
+        return;
+      if (waitFor(site.pid, 0) != -1)
+        break;
+      usleep(2000);
+    }
+    if (waitFor(site.pid, 0) == -1) {
+      kill(site.pid, SIGKILL);
+      waitFor(site.pid, 5);
+    }
+    site.pid = -1;
+    site.port = freePort();
+    writeConfig(site);
+  }
+  fail("qzsld did not start; see " + site.home + "/qzsld.out:\n" + readFile(site.home + "/qzsld.out"));
+}
+
+Site startSite(const SiteOptions &options) {
+  Site site;
+  site.options = options;
+  char pattern[] = "/tmp/qzsite.XXXXXX";
+  if (!mkdtemp(pattern))
+    fail("mkdtemp");
+  site.home = pattern;
+  chmod(site.home.c_str(), 0755);
+  makeDir(site.home + "/var", 0755);
+  makeDir(site.home + "/logs", 0755);
+  if (options.logDir)
+    makeDir(site.home + "/logs/admin", 0777);
+  symlink(QZ_CATALOG_DIR, (site.home + "/msg").c_str());
+  site.db = site.home + "/var/qzsld.db";
+  site.journal = site.home + "/journal.log";
+  site.faultsFile = site.home + "/faults.json";
+  site.inventoryFile = site.home + "/inventory.json";
+  writeFile(site.inventoryFile, options.inventory.empty() ? "{}" : options.inventory);
+  if (!options.faults.empty())
+    writeFile(site.faultsFile, options.faults);
+  site.port = freePort();
+  writeConfig(site);
+  if (options.startService)
+    launch(site, true);
+  return site;
+}
+
+static void stopWith(Site &site, int signal) {
+  if (site.pid <= 0)
+    return;
+  kill(site.pid, signal);
+  if (waitFor(site.pid, 10) == -1) {
+    kill(site.pid, SIGKILL);
+    waitFor(site.pid, 5);
+  }
+  site.pid = -1;
+}
+
+void stopSite(Site &site) { stopWith(site, SIGTERM); }
+void killSite(Site &site) { stopWith(site, SIGKILL); }
+
+void restartSite(Site &site) {
+  stopSite(site);
+  launch(site, false);
+}
+
+static void runChild(const Site &site, const std::vector<std::string> &args,
+                     const std::vector<std::string> &env, uid_t uid, int out, int err) {
+  dup2(out, 1);
+  dup2(err, 2);
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
+  setenv("LANG", "C", 1);
+  setenv("TESSARK_HOME", site.home.c_str(), 1);
+  for (const std::string &pair : env)
+    putenv(strdup(pair.c_str()));
+  if (uid != (uid_t)-1 && (setgid(uid) != 0 || setuid(uid) != 0))
+    _exit(126);
+  std::vector<std::string> all = {QZFTCONFIG_BIN};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char *> argv;
+  for (std::string &a : all)
+    argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+RunResult runTool(const Site &site, const std::vector<std::string> &args,
+                  const std::vector<std::string> &env, uid_t uid, int timeoutSeconds) {
+  char outName[] = "/tmp/qzrun.out.XXXXXX", errName[] = "/tmp/qzrun.err.XXXXXX";
+  int out = mkstemp(outName), err = mkstemp(errName);
+  pid_t pid = fork();
+  if (pid == 0)
+    runChild(site, args, env, uid, out, err);
+  int status = waitFor(pid, timeoutSeconds);
+  if (status == -1) {
+    kill(pid, SIGKILL);
+    status = waitFor(pid, 5);
+  }
+  close(out);
+  close(err);
+  RunResult result{readFile(outName), readFile(errName), 0};
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  unlink(outName);
+  unlink(errName);
+  return result;
+}
+
+std::vector<std::string> journal(const Site &site) {
+  std::vector<std::string> lines;
+  std::istringstream in(readFile(site.journal));
+  for (std::string line; std::getline(in, line);)
+    lines.push_back(line);
+  return lines;
+}
+
+void clearJournal(const Site &site) { truncate(site.journal.c_str(), 0); }
+
+std::string debugLog(const Site &site) {
+  return readFile(site.home + "/logs/admin/qzftconfig.log");
+}

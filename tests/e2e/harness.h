@@ -1,0 +1,58 @@
+// End-to-end harness: a live qzsld on a free loopback port with a private
+// TESSARK_HOME, and runs of qzftconfig against it with exact output captured.
+#pragma once
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct RunResult {
+  std::string out;   // standard output, exactly
+  std::string err;   // standard error, exactly
+  int status;        // exit status, or 128 + signal number
+};
+
+struct SiteOptions {
+  std::string inventory;              // inventory JSON text ("" = empty site)
+  std::string faults;                 // fault rules JSON text ("" = none)
+  std::string master = "master1";     // first SERVER of qz.conf ("" = no SERVER line)
+  std::string confExtra;              // more qz.conf lines, e.g. "CONNECT_TIMEOUT = 5\n"
+  bool logDir = true;                 // create $TESSARK_HOME/logs/admin
+  bool startService = true;           // false: a site whose QZSL is not running
+  std::vector<std::string> qzsldArgs; // more qzsld options, e.g. {"--discovery-ms", "50"}
+};
+
+struct Site {
+  std::string home;     // private TESSARK_HOME
+  int port = 0;         // QZSL_PORT
+  pid_t pid = -1;       // qzsld, or -1
+  std::string db, journal, faultsFile, inventoryFile;
+  SiteOptions options;
+};
+
+// Makes the home, writes qz.conf and starts qzsld (waiting until it listens).
+Site startSite(const SiteOptions &options);
+// Stops qzsld with SIGTERM (and waits); the home stays for inspection.
+void stopSite(Site &site);
+// Kills qzsld with SIGKILL (and waits).
+void killSite(Site &site);
+// Starts qzsld again on the same database and port, without re-importing.
+void restartSite(Site &site);
+
+// Runs qzftconfig with `args` against the site. `env` adds NAME=value pairs
+// (LANG=C unless given). Runs as `uid` when it is not -1. A run that takes more
+// than `timeoutSeconds` is killed.
+RunResult runTool(const Site &site, const std::vector<std::string> &args,
+                  const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1,
+                  int timeoutSeconds = 120);
+
+// The operations qzsld received since the last clearJournal, one line each.
+std::vector<std::string> journal(const Site &site);
+void clearJournal(const Site &site);
+// The tool's debug log ("" when there is none).
+std::string debugLog(const Site &site);
+
+// Reads or writes a whole file.
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &text);
+// The demo inventory shipped with qzsld.
+std::string demoInventory();
