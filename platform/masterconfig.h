@@ -1,4 +1,16 @@
 // The local master-server configuration, $TESSARK_HOME/qz.conf.
+//
+// One "KEY = value" per line (blanks around "=" optional), keys matched
+// without regard to case; "#" starts a comment that runs to the end of the
+// line; blank lines are skipped. Keys:
+//   SERVER           host name; repeatable, the first one is the master server
+//   CONNECT_TIMEOUT  seconds, positive integer (default 300)
+//   REQUEST_TIMEOUT  seconds, positive integer (default 300)
+//   USE_KMTL         REQUIRED | PROHIBITED | AUTOMATIC (default AUTOMATIC)
+//   QZSL_PORT        1..65535 (0 when absent)
+//   VERBOSE          non-negative integer (default 0)
+// A key given twice (other than SERVER) keeps its last value; unknown keys
+// are ignored.
 #pragma once
 #include <string>
 #include <vector>
@@ -11,11 +23,14 @@ struct master_config_t {
   int request_timeout;               // seconds
   int use_kmtl;                      // USE_KMTL_*
   int qzsl_port;                     // TCP port of the local QZSL
+  int verbose;                       // VERBOSE key, 0 when absent
 };
 
 // Reads the file; 0 on success, otherwise an errno-style code (the reason is
-// in the debug log). Unknown keys are ignored.
+// in the debug log): ENOENT missing, EACCES (or the open's errno) unreadable,
+// EISDIR a directory, EINVAL a malformed line. Unknown keys are ignored.
 int QZ_read_master_config();
 
-// The configuration of the last successful read, or null.
+// The configuration of the last successful read, or null. A failed read
+// leaves the earlier result in place.
 const master_config_t *get_master_config_ptr();

@@ -23,6 +23,10 @@ void Orb::init(ACE_Abstract_Timer_Queue<ACE_Event_Handler *> *) {
       {"giopMaxMsgSize", MAX_GIOP_MESSAGE},
       {"maxGIOPVersion", "1.2"},
       {"clientTransportRule", "* tcp"},
+      // Five rescan workers may wait on their calls while the main thread
+      // still needs one (closing the session at exit); omniORB's own limit
+      // of five connections per server would leave it waiting for them.
+      {"maxGIOPConnectionPerServer", "8"},
       {nullptr, nullptr},
   };
   int argc = 0;

@@ -4,9 +4,15 @@
 #include <string>
 
 // UTF-8 bytes that `wide` needs (without the terminator); invalid code points
-// count as U+FFFD.
+// (surrogates, values above U+10FFFF) count as U+FFFD.
 size_t wide_utf8_length(const wchar_t *wide);
-// `wide` as UTF-8; a null pointer gives "".
+// `wide` as UTF-8; a null pointer gives "", invalid code points give U+FFFD.
 std::string wide_to_utf8(const wchar_t *wide);
-// UTF-8 as wide text; invalid bytes become U+FFFD.
+// UTF-8 as wide text; a null pointer gives L"". Each maximal ill-formed
+// subsequence (a stray byte, a truncated or overlong sequence, an encoded
+// surrogate or a value above U+10FFFF) becomes one U+FFFD.
 std::wstring utf8_to_wide(const char *utf8);
+
+// Length of the well-formed UTF-8 sequence at the start of the NUL-terminated
+// `text`, or 0 when it does not start with one (also at the terminator).
+size_t utf8_sequence_length(const char *text);

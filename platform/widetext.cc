@@ -1,0 +1,108 @@
+#include "platform/widetext.h"
+
+#include <cstdint>
+
+namespace {
+
+const uint32_t REPLACEMENT = 0xFFFD;
+
+// Surrogates and values beyond Unicode cannot be encoded; they print as U+FFFD.
+uint32_t valid_code_point(wchar_t wide) {
+  uint32_t cp = static_cast<uint32_t>(wide);
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return REPLACEMENT;
+  return cp;
+}
+
+size_t encoded_length(uint32_t cp) {
+  if (cp < 0x80) return 1;
+  if (cp < 0x800) return 2;
+  if (cp < 0x10000) return 3;
+  return 4;
+}
+
+void append_utf8(std::string &out, uint32_t cp) {
+  size_t length = encoded_length(cp);
+  if (length == 1) {
+    out += static_cast<char>(cp);
+    return;
+  }
+  static const unsigned char LEAD[] = {0, 0, 0xC0, 0xE0, 0xF0};
+  out += static_cast<char>(LEAD[length] | (cp >> (6 * (length - 1))));
+  for (size_t i = length - 1; i > 0; --i) out += static_cast<char>(0x80 | ((cp >> (6 * (i - 1))) & 0x3F));
+}
+
+// Scans the sequence at `p`. Returns its length when well formed, else 0 with
+// *badLength = the bytes of the maximal ill-formed subsequence (at least 1).
+// The second byte's range excludes overlong forms, surrogates and values past
+// U+10FFFF, as in the Unicode table of well-formed sequences.
+size_t scan(const unsigned char *p, size_t *badLength) {
+  unsigned char lead = p[0];
+  *badLength = 1;
+  if (lead == 0) return 0;
+  if (lead < 0x80) return 1;
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead == 0xE0) length = 3, low = 0xA0;
+  else if (lead == 0xED) length = 3, high = 0x9F;
+  else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
+  else if (lead == 0xF0) length = 4, low = 0x90;
+  else if (lead == 0xF4) length = 4, high = 0x8F;
+  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
+  else return 0;
+  for (size_t i = 1; i < length; ++i) {
+    unsigned char byte = p[i];  // the terminator fails here, so no overread
+    if (byte < (i == 1 ? low : 0x80) || byte > (i == 1 ? high : 0xBF)) {
+      *badLength = i;
+      return 0;
+    }
+  }
+  return length;
+}
+
+uint32_t decode(const unsigned char *p, size_t length) {
+  static const unsigned char LEAD_MASK[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  uint32_t cp = p[0] & LEAD_MASK[length];
+  for (size_t i = 1; i < length; ++i) cp = (cp << 6) | (p[i] & 0x3F);
+  return cp;
+}
+
+}  // namespace
+
+size_t utf8_sequence_length(const char *text) {
+  size_t bad;
+  return text == nullptr ? 0 : scan(reinterpret_cast<const unsigned char *>(text), &bad);
+}
+
+size_t wide_utf8_length(const wchar_t *wide) {
+  size_t total = 0;
+  if (wide == nullptr) return 0;
+  for (; *wide != L'\0'; ++wide) total += encoded_length(valid_code_point(*wide));
+  return total;
+}
+
+std::string wide_to_utf8(const wchar_t *wide) {
+  std::string out;
+  if (wide == nullptr) return out;
+  out.reserve(wide_utf8_length(wide));
+  for (; *wide != L'\0'; ++wide) append_utf8(out, valid_code_point(*wide));
+  return out;
+}
+
+std::wstring utf8_to_wide(const char *utf8) {
+  std::wstring out;
+  if (utf8 == nullptr) return out;
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(utf8);
+  while (*p != '\0') {
+    size_t bad;
+    size_t length = scan(p, &bad);
+    if (length > 0) {
+      out += static_cast<wchar_t>(decode(p, length));
+      p += length;
+    } else {
+      out += static_cast<wchar_t>(REPLACEMENT);
+      p += bad;
+    }
+  }
+  return out;
+}

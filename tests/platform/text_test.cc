@@ -1,0 +1,121 @@
+// Wide text, JSON strings, host and program names, status texts.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <jansson.h>
+#include <string>
+#include <unistd.h>
+
+#include "platform/crvjson.h"
+#include "platform/hostinfo.h"
+#include "platform/statustext.h"
+#include "platform/widetext.h"
+
+namespace {
+
+const std::string FFFD = "\xEF\xBF\xBD";
+
+TEST(WideText, RoundTripOfEveryEncodedLength) {
+  const std::string utf8 = "a\u00fc\u20ac\U0001D11E~\u07ff\uffff\U0010FFFF";
+  std::wstring wide = utf8_to_wide(utf8.c_str());
+  EXPECT_EQ(wide, (std::wstring{L'a', 0xFC, 0x20AC, 0x1D11E, L'~', 0x7FF, 0xFFFF, 0x10FFFF}));
+  EXPECT_EQ(wide_to_utf8(wide.c_str()), utf8);
+  EXPECT_EQ(wide_utf8_length(wide.c_str()), utf8.size());
+}
+
+TEST(WideText, InvalidCodePointsBecomeReplacementCharacters) {
+  const wchar_t wide[] = {L'x', 0xD800, 0xDFFF, 0x110000, static_cast<wchar_t>(-1), L'y', 0};
+  EXPECT_EQ(wide_to_utf8(wide), "x" + FFFD + FFFD + FFFD + FFFD + "y");
+  EXPECT_EQ(wide_utf8_length(wide), 2 + 4 * FFFD.size());
+  EXPECT_EQ(wide_to_utf8(nullptr), "");
+  EXPECT_EQ(wide_utf8_length(nullptr), 0u);
+}
+
+TEST(WideText, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
+  struct {
+    const char *utf8;
+    std::wstring wide;
+  } cases[] = {
+      {"a\xFF" "b", {L'a', 0xFFFD, L'b'}},
+      {"\xC0\xAF", {0xFFFD, 0xFFFD}},                  // overlong '/'
+      {"\xE2\x82z", {0xFFFD, L'z'}},                   // truncated euro sign
+      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},      // encoded surrogate
+      {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},  // past U+10FFFF
+      {"\xF0\x9F\x98", {0xFFFD}},                      // truncated at the end
+      {"\x80\x80", {0xFFFD, 0xFFFD}},                  // stray continuations
+  };
+  for (const auto &c : cases) EXPECT_EQ(utf8_to_wide(c.utf8), c.wide) << c.utf8;
+  EXPECT_EQ(utf8_to_wide(nullptr), L"");
+}
+
+std::string dump(json_t *value) {
+  char *text = json_dumps(value, JSON_ENCODE_ANY | JSON_COMPACT);
+  std::string result = text != nullptr ? text : "<null>";
+  free(text);
+  return result;
+}
+
+TEST(CrvJsonString, InvalidBytesAreShownAndTheKeyKept) {
+  json_t *object = json_object();
+  json_object_set_new(object, "name", crv_json_string("host\xFF\xC3(", 0, ""));
+  json_object_set_new(object, "plain", crv_json_string("gr\xC3\xBC\xC3\x9F" "e", 0, ""));
+  EXPECT_EQ(dump(object), R"({"name":"host\\xFF\\xC3(","plain":"grüße"})");
+  json_decref(object);
+}
+
+TEST(CrvJsonString, NullGivesTheEmptyString) {
+  json_t *value = crv_json_string(nullptr, 0, "");
+  ASSERT_NE(value, nullptr);
+  EXPECT_STREQ(json_string_value(value), "");
+  json_decref(value);
+}
+
+TEST(BaseName, LastComponentWithoutTheSuffix) {
+  struct {
+    const char *path;
+    const char *suffix;
+    const char *expected;
+  } cases[] = {
+      {"/usr/vandor/tessark/bin/qzftconfig", "exe", "qzftconfig"},
+      {"qzftconfig.exe", "exe", "qzftconfig"},
+      {"C/bin/qzftconfig.exe", "exe", "qzftconfig"},
+      {"qzftconfigexe", "exe", "qzftconfigexe"},
+      {"qz.exe.old", "exe", "qz.exe.old"},
+      {".exe", "exe", ".exe"},
+      {"dir/tool/", "exe", "tool"},
+      {"/", "exe", "/"},
+      {"tool.exe", nullptr, "tool.exe"},
+  };
+  for (const auto &c : cases) {
+    const char *got = baseName(c.path, c.suffix);
+    ASSERT_NE(got, nullptr) << c.path;
+    EXPECT_STREQ(got, c.expected) << c.path;
+  }
+  EXPECT_EQ(baseName(nullptr, "exe"), nullptr);
+  EXPECT_EQ(baseName("", "exe"), nullptr);
+}
+
+TEST(LocalHostName, WholeOrSafelyTruncated) {
+  char expected[HOST_NAME_MAX + 1] = "";
+  ASSERT_EQ(gethostname(expected, sizeof expected), 0);
+  char name[257];
+  EXPECT_EQ(getLocalHostName(name, sizeof name), 0);
+  EXPECT_STREQ(name, expected);
+  char tiny[3] = {'x', 'x', 'x'};
+  EXPECT_EQ(getLocalHostName(tiny, sizeof tiny), 0);
+  EXPECT_EQ(std::string(tiny), std::string(expected).substr(0, 2));
+}
+
+TEST(StatusText, KnownAndUnknownStatuses) {
+  EXPECT_STREQ(getECmsg(0), "the requested operation was successfully completed");
+  std::string neutral = getECmsg(9999);
+  EXPECT_EQ(neutral, getECmsg(-1));
+  EXPECT_EQ(neutral, getECmsg(5));
+  for (int status : {12, 20, 36, 47, 63, 110, 130, 140, 252}) {
+    EXPECT_NE(neutral, getECmsg(status)) << status;
+    EXPECT_STRNE(getECmsg(0), getECmsg(status)) << status;
+  }
+}
+
+}  // namespace
