@@ -12,7 +12,7 @@ char lc_messages[256], lc_ctype[256], lc_time[256], lc_collate[256], lc_numeric[
 char localizedMsg[8192];
 char englishMsg[8192];
 
-thread_table_entry_t active_threads[RESCAN_TABLE_SIZE];
+thread_table_entry_t (&active_threads)[RESCAN_TABLE_SIZE] = *new thread_table_entry_t[1][RESCAN_TABLE_SIZE];
 pthread_mutex_t thread_table_lock = PTHREAD_MUTEX_INITIALIZER;
 
 const char *const DFLT_NP_STR_VAL = "2";

@@ -29,7 +29,9 @@ extern char lc_messages[256], lc_ctype[256], lc_time[256], lc_collate[256], lc_n
 extern char localizedMsg[8192];
 extern char englishMsg[8192];
 
-extern thread_table_entry_t active_threads[RESCAN_TABLE_SIZE];
+// Allocated once and never freed: rescan workers that timed out may still be
+// inside their call while exit() runs the static destructors.
+extern thread_table_entry_t (&active_threads)[RESCAN_TABLE_SIZE];
 extern pthread_mutex_t thread_table_lock;
 
 extern const char *const DFLT_NP_STR_VAL;

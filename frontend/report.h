@@ -15,6 +15,10 @@ void reportInfo(const QZSLOpException &exception, int level, const char *text, b
 void reportInfo(int level, const char *text, bool generic, const char *object, bool exitAfter);
 void reportInfo(int level, const char *text, bool generic, const char *object);
 
+// Looks up `id` into localizedMsg (and englishMsg) with the fixed text
+// `text` as the default; `text` must hold no printf conversions.
+void lookup_fixed_message(const char *id, const char *text);
+
 // Looks up `id` with the default `text` and reports the service's refusal at
 // level 16 with `object`; ends the run with the refusal's status.
 [[noreturn]] void reportRefusal(const QZSLOpException &exception, const char *id,

@@ -1,0 +1,231 @@
+#include "frontend/commands.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <jansson.h>
+
+#include "changes/changes.h"
+#include "frontend/exit.h"
+#include "frontend/globals.h"
+#include "frontend/parse.h"
+#include "frontend/usage.h"
+#include "listings/listings.h"
+
+// Codes of print_error for selectors that main refuses.
+static int changeServerRefusal(int selector) {
+  if (!(selector & SEL_SRV_ME)) return 10;
+  if (!(selector & SEL_SRV_L)) return 8;
+  if (!(selector & SEL_SRV_STATE)) return 7;
+  return 0;
+}
+
+// A preference change is complete only as "-ftpref preferred" with both
+// wait periods; the other refusals name what is missing from that shape.
+static int preferenceRefusal(int selector) {
+  if (!(selector & SEL_FTPREF_PREFERRED)) return 0;
+  if (!(selector & SEL_FTWAIT)) return 11;
+  if (!(selector & SEL_FTRWAIT)) return 12;
+  return 0;
+}
+
+static int changeClientRefusal(int selector) {
+  if (!(selector & SEL_C)) return 9;
+  return preferenceRefusal(selector);
+}
+
+// FT servers and SAN clients in one listing; in JSON mode one document that
+// both listings append to.
+static void listTelemetry(int selector) {
+  json_t *document = nullptr;
+  json_t *array = nullptr;
+  if (gJson) {
+    document = json_object();
+    array = json_array();
+    json_object_set_new(document, "SAN Client Telemetry Data", array);
+  }
+  listFATServers(selector, array);
+  listSANClients(selector, array);
+  if (!gJson) qzftconfig_exit(0);
+  json_dumpf(document, stdout, gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
+  json_decref(document);
+  fputs("\n", stdout);
+  qzftconfig_exit(0);
+}
+
+static void rescanOneClient(int) {
+  active_threads[0].client = client_name;
+  qzftconfig_exit(rescanSANClient(0, false, false));
+}
+
+static void listActive(int selector) {
+  if (selector == 0) listAllActiveConnections();
+  listActivePipeConnections(selector, 1);
+}
+
+// How to add a command: add a row below with its long keyword, its short form
+// (or null), the catalog id and English text of its usage, the parser of its
+// arguments, the selectors it runs with, the error code for any other
+// selector, whether a listing without filter works on no particular master
+// server, and the function that runs it. Add the keyword to the general usage
+// text of "-help" too. Dispatch compares keywords in the order of the rows.
+const command_t commands[] = {
+    {"-deleteclient", "-dc", "ZrtFtc0021N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[dc]deleteclient <client_name>",
+     parse_client_name_args, {0}, nullptr, false, [](int) { deleteSANClient(); }},
+    {"-changeclient", "-cc", "ZrtFtc0022N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[cc]changeclient -C <client_name>\n"
+     "               {[-ftpref <preferred | always | never | fail>\n"
+     "                 -ftwait <minutes> -ftrwait <minutes>]\n"
+     "               |[-np <number_of_ports>]}\n"
+     "Note:\n"
+     "    1. -ftwait and -ftrwait are required only if -ftpref is set to \"preferred\"\n"
+     "    2. Usage of -ftpref and -np is mutually exclusive\n"
+     "    3. If FT resources do not exist, \"always\" and \"preferred\" switch to LAN\n"
+     "       transport and \"fail\" immediately fails the job. \"never\" always uses LAN transport.",
+     parse_common_args, {1, 3, 29, 33}, changeClientRefusal, false, changeSANClient},
+    {"-rescanclient", "-rc", "ZrtFtc0031N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[rc]rescanclient <client_name>",
+     parse_rescan_client_args, {0}, nullptr, false, rescanOneClient},
+    {"-rescanallclients", "-ra", "ZrtFtc0034N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[ra]rescanallclients [-verbose]",
+     parse_rescan_all_args, {0}, nullptr, false, [](int) { qzftconfig_exit(rescanAllSANClients()); }},
+    {"-list_telemetry", "-ll", "ZrtFtc0089N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[ll]list_telemetry [-verbose] [-json | -json_compact]\n"
+     "                [-C <client_name> | -Me <media_server> | -M <master_server>]",
+     parse_common_listing_args, {0, 1, 2, 4}, nullptr, true, listTelemetry},
+    {"-listclients", "-lc", "ZrtFtc0023N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[lc]listclients [-verbose]\n"
+     "                [-C <client_name> | -Me <media_server> | -M <master_server>]",
+     parse_common_listing_args, {0, 1, 2, 4}, nullptr, true,
+     [](int selector) { listSANClients(selector, nullptr); }},
+    {"-deleteserver", "-ds", "ZrtFtc0025N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[ds]deleteserver <media_server>",
+     parse_server_name_args, {0}, nullptr, false, [](int) { deleteFATServer(); }},
+    {"-changeserver", "-cs", "ZrtFtc0026N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[cs]changeserver -Me <media_server>\n"
+     "               -l <connection_limit> -state <active | disabled>",
+     parse_common_server_args, {14}, changeServerRefusal, false, changeFATServer},
+    {"-listservers", "-ls", "ZrtFtc0027N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[ls]listservers [-verbose]\n"
+     "                [-Me <media_server> | -M <master_server>]",
+     parse_common_listing_args, {0, 2, 4}, nullptr, true,
+     [](int selector) { listFATServers(selector, nullptr); }},
+    {"-listtargets", "-lt", "ZrtFtc0052N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[lt]listtargets [-verbose]\n"
+     "                [-Me <media_server>]",
+     parse_common_listing_args, {0, 2}, nullptr, true, listFATTargets},
+    {"-listactive", "-la", "ZrtFtc0028N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -[la]listactive [-verbose]\n"
+     "                [-C <client_name> | -Me <media_server>]",
+     parse_common_listing_args, {0, 1, 2}, nullptr, true, listActive},
+    {"-setconfig", nullptr, "ZrtFtc0029N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -setconfig [-M <master_server>]\n"
+     "               {-ftpref <preferred | always | never | fail>\n"
+     "                -ftwait <minutes> -ftrwait <minutes>\n"
+     "               |[-np <number_of_ports>] [-ncp <number_of_clients_per_target_port>]}\n"
+     "Note:\n"
+     "    1. If -M option is not used, local machine's master server is assumed\n"
+     "    2. -ftwait and -ftrwait are required only if -ftpref is set to \"preferred\"\n"
+     "    3. Usage of -ftpref and -np or -ncp is mutually exclusive\n"
+     "    4. If FT resources do not exist, \"always\" and \"preferred\" switch to LAN\n"
+     "       transport and \"fail\" immediately fails the job. \"never\" always uses LAN transport.",
+     parse_common_args, {2, 28, 32, 64, 96}, preferenceRefusal, false, setconfigDefaults},
+    // Without "-M" the defaults are those of the local machine's master server.
+    {"-getconfig", nullptr, "ZrtFtc0030N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig -getconfig [-M <master_server>] [-verbose]\n"
+     "\n"
+     "Note:\n"
+     "    1. If -M option is not used, local machine's master server is assumed",
+     parse_common_listing_args, {0, 4}, nullptr, false, [](int) { printConfigDefaults(); }},
+    {"-help", nullptr, "ZrtFtc0032N",
+     "\n"
+     "USAGE:\n"
+     "    qzftconfig [-deleteclient] [-changeclient] [-rescanclient]\n"
+     "               [-rescanallclients] [-listclients] [-deleteserver]\n"
+     "               [-changeserver] [-listservers] [-listtargets] [-listactive]\n"
+     "\t\t\t   [-setconfig] [-getconfig] [-verbose] [-list_telemetry] [-help]\n"
+     "\n"
+     "    For detailed usage of each operation, use:\n"
+     "               qzftconfig -help <operation>",
+     nullptr, {0}, nullptr, false, [](int) { print_usage("-help"); }},
+};
+const size_t command_count = sizeof commands / sizeof commands[0];
+
+const command_t *find_command(const char *keyword) {
+  for (const command_t &row : commands)
+    if (strcmp(keyword, row.keyword) == 0 || (row.shortForm && strcmp(keyword, row.shortForm) == 0))
+      return &row;
+  return nullptr;
+}
+
+const command_t *find_command_by_keyword(const char *command) {
+  for (const command_t &row : commands)
+    if (strcmp(command, row.keyword) == 0) return &row;
+  return nullptr;
+}
+
+static void resetRescanTable() {
+  for (thread_table_entry_t &entry : active_threads) {
+    entry.state = THREAD_FREE;
+    entry.status = 0;
+    entry.client.clear();
+    entry.control_facet = Corvane::Tessark::SL::FATServiceMgmt::FATServiceControlFacet::_nil();
+  }
+}
+
+void dispatch(int argc, char **argv) {
+  if (argc < 2) print_usage("-help");
+  // Only the very first positions hold global flags, and a flag is one only
+  // when something follows it: a lone "-verbose" is taken as the keyword.
+  int keyword = 1;
+  if (strcmp(argv[keyword], "-verbose") == 0 && argc - keyword > 1) {
+    vbose = true;
+    ++keyword;
+  }
+  if (strcmp(argv[keyword], "-help") == 0 && argc - keyword > 1) {
+    show_help = true;
+    ++keyword;
+  }
+  resetRescanTable();
+
+  const command_t *command = find_command(argv[keyword]);
+  if (command == nullptr) print_error(0, "-help");
+  if (show_help) print_usage(command->keyword);
+
+  int selector = 0;
+  if (command->parse != nullptr)
+    selector = command->parse(argc - keyword - 1, argv + keyword + 1, command->keyword);
+  if (std::find(command->accepted.begin(), command->accepted.end(), selector) ==
+      command->accepted.end())
+    print_error(command->refusalCode ? command->refusalCode(selector) : 0, command->keyword);
+  if (command->unfilteredListing && selector == 0) master_server.clear();
+  command->run(selector);
+  qzftconfig_exit(0);
+}

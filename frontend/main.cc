@@ -1,0 +1,82 @@
+// qzftconfig: administration of the FT feature through the local QZSL.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "frontend/admincheck.h"
+#include "frontend/commands.h"
+#include "frontend/globals.h"
+#include "platform/debuglog.h"
+#include "platform/hostinfo.h"
+#include "platform/masterconfig.h"
+#include "platform/messages.h"
+
+// baseName answers in storage that its next call overwrites; the name must
+// outlive that.
+static void takeProgramName(const char *argv0) {
+  static std::string name;
+  const char *base = baseName(argv0, "exe");
+  if (base == nullptr) {
+    QZ_LOOKUP("ZrtFtc0010N", "Failed to get program name\n");
+    fprintf(stderr, "%s\n", localizedMsg);
+    exit(36);
+  }
+  name = base;
+  progname = name.c_str();
+}
+
+// The debug log is kept only where the administrator created its directory.
+static void openDebugLog() {
+  std::string logs = std::string(tessark_home()) + "/logs";
+  char directory[1025];
+  snprintf(directory, sizeof directory, "%s%sadmin", logs.c_str(), "/");
+  if (access(directory, F_OK) != 0) return;
+  int error = 0;
+  debugFD = open_debug_log(logs.c_str(), "admin", "qzftconfig", 0666, &error);
+  if (debugFD < 0) {
+    QZ_LOOKUP("ZrtCom0020N", "%s: terminating - cannot open debug file: %s (%d)\n", progname,
+              strerror(error), error);
+    fprintf(stderr, "%s\n", localizedMsg);
+    exit(12);
+  }
+}
+
+// Without a readable configuration the run goes on: the listings can still
+// be asked about a named master server, and the rights check reports an
+// unreadable configuration itself.
+static void readMasterConfig() {
+  if (QZ_read_master_config() == 0) {
+    const master_config_t *config = get_master_config_ptr();
+    if (config == nullptr) {
+      QZ_LOOKUP("ZrtFtc0086N", "Failed to get local machine's Master Server config\n");
+      fprintf(stderr, "%s\n", localizedMsg);
+      exit(110);
+    }
+    if (!config->servers.empty()) {
+      master_server = config->servers.front();
+      conn_timeout = config->connect_timeout;
+      rqst_timeout = config->request_timeout;
+      return;
+    }
+  }
+  logmsg(LOG_WARNING, "Failed to get local machine's Master Server name", progname);
+}
+
+int main(int argc, char **argv) {
+  vbose = false;
+  umask(022);
+  int localeStatus = 0;
+  getLocaleSettings(lc_messages, sizeof lc_messages, lc_ctype, sizeof lc_ctype, lc_time,
+                    sizeof lc_time, lc_collate, sizeof lc_collate, lc_numeric, sizeof lc_numeric,
+                    &localeStatus);
+  takeProgramName(argc > 0 ? argv[0] : nullptr);
+  openDebugLog();
+  readMasterConfig();
+  check_if_local_qzu_admin(progname);
+  logparams(argc, argv);
+  dispatch(argc, argv);
+}

@@ -1,0 +1,117 @@
+#include "frontend/report.h"
+
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "frontend/exit.h"
+#include "frontend/globals.h"
+#include "platform/debuglog.h"
+#include "platform/messages.h"
+#include "platform/orb.h"
+#include "platform/statustext.h"
+#include "platform/widetext.h"
+
+namespace {
+
+// The record a report is about. An exception without records carries no
+// status and no text, so it reads as a plain success rather than past the end.
+struct first_record_t {
+  int status = 0;
+  std::string message;
+  std::string additional;
+};
+
+first_record_t first_record(const QZSLOpException &exception) {
+  first_record_t record;
+  if (exception.errRecSeq.length() == 0) return record;
+  const Corvane::Tessark::SL::ErrorRecord &first = exception.errRecSeq[0];
+  record.status = first.errorCode;
+  record.message = wide_to_utf8(first.localizedMsg.in());
+  record.additional = wide_to_utf8(first.additionalMsg.in());
+  return record;
+}
+
+QZSLOpException plain_outcome() {
+  Corvane::Tessark::SL::ErrorRecordSeq records;
+  records.length(1);
+  records[0].errorCode = 0;
+  records[0].recIndex = 0;
+  records[0].localizedMsg = CORBA::wstring_dup(L"");
+  records[0].additionalMsg = CORBA::wstring_dup(L"");
+  QZSLOpException exception;
+  exception.errRecSeq = records;
+  return exception;
+}
+
+}  // namespace
+
+void lookup_fixed_message(const char *id, const char *text) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+  QZ_LOOKUP(id, text);
+#pragma GCC diagnostic pop
+}
+
+void reportInfo(const QZSLOpException &exception, int level, const char *text, bool generic,
+                const char *object, bool exitAfter) {
+  first_record_t record = first_record(exception);
+  std::string line = std::string(text ? text : "") + ":" + (object ? object : "");
+  logmsg(level, line.c_str(), progname);
+
+  if (generic) {
+    QZ_LOOKUP("ZrtFtc0033N", "Encountered with an error, check the log for details");
+    fprintf(stderr, "%s\n\n", localizedMsg);
+    qzftconfig_exit(130);
+  }
+  if (localizedMsg[0] != '\0') fprintf(level == LOG_ERROR ? stderr : stdout, "%s\n\n", localizedMsg);
+  if (!exitAfter) return;
+  if (record.status == 0) qzftconfig_exit(0);
+
+  fprintf(stderr, "EXIT error: %s\n", record.message.c_str());
+  fprintf(stderr, "EXIT status = %d\n", record.status);
+  if (!record.additional.empty()) fprintf(stderr, "%s\n", record.additional.c_str());
+  char summary[8192];
+  snprintf(summary, sizeof summary, "EXIT error:%s ; Additional info: %s ; EXIT status: %d",
+           getECmsg(record.status), record.additional.c_str(), record.status);
+  logmsg(LOG_ERROR, summary, progname);
+  qzftconfig_exit(record.status);
+}
+
+void reportInfo(const QZSLOpException &exception, int level, const char *text, bool generic,
+                const char *object) {
+  reportInfo(exception, level, text, generic, object, true);
+}
+
+void reportInfo(int level, const char *text, bool generic, const char *object, bool exitAfter) {
+  reportInfo(plain_outcome(), level, text, generic, object, exitAfter);
+}
+
+void reportInfo(int level, const char *text, bool generic, const char *object) {
+  reportInfo(plain_outcome(), level, text, generic, object, true);
+}
+
+void reportRefusal(const QZSLOpException &exception, const char *id, const char *text,
+                   const char *object) {
+  lookup_fixed_message(id, text);
+  reportInfo(exception, LOG_ERROR, text, false, object, true);
+  qzftconfig_exit(0);  // not reached: a report with exitAfter always ends the run
+}
+
+void reportUnexpectedException() {
+  try {
+    throw;
+  } catch (const CORBA::Exception &e) {
+    std::string line = "CORBA Exception caught as " + describeCorbaException(e);
+    logmsg(LOG_ERROR, line.c_str(), progname);
+    fprintf(stderr, "%s\n\n", "Got Corba Exception, see log for details");
+  } catch (const std::exception &e) {
+    std::string line = std::string("Exception caught as ") + e.what();
+    logmsg(LOG_ERROR, line.c_str(), progname);
+    fprintf(stderr, "%s\n\n", "Got an Exception, see log for details");
+  } catch (...) {
+    fprintf(stderr, "Unknown C++ Exception\n");
+  }
+  qzftconfig_exit(130);
+}
