@@ -1,0 +1,125 @@
+// qzsld: the QZSL management service of this installation, serving the FT
+// facets from an SQLite inventory.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <pthread.h>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "faults.h"
+#include "journal.h"
+#include "options.h"
+#include "records.h"
+#include "service.h"
+#include "stopping.h"
+#include "store.h"
+
+namespace {
+
+[[noreturn]] void failStart(const std::string &message) {
+  fprintf(stderr, "qzsld: %s\n", message.c_str());
+  exit(1);
+}
+
+void importFile(const std::string &path) {
+  json_error_t error;
+  Json inventory(json_load_file(path.c_str(), 0, &error));
+  if (!inventory)
+    throw std::runtime_error(path + ":" + std::to_string(error.line) + ": " + error.text);
+  try {
+    importInventory(inventory.get());
+  } catch (const std::runtime_error &e) {
+    throw std::runtime_error(path + ": " + e.what());
+  }
+}
+
+void exportFile(const std::string &path) {
+  Json inventory(exportInventory());
+  FILE *file = fopen(path.c_str(), "w");
+  if (!file || json_dumpf(inventory.get(), file, JSON_INDENT(2)) != 0 || fputc('\n', file) == EOF ||
+      fclose(file) != 0)
+    throw std::runtime_error("cannot write " + path + ": " + strerror(errno));
+}
+
+// Written under another name and renamed, so that a reader never sees it half done.
+void writeReadyFile(const std::string &path) {
+  std::string temporary = path + ".tmp";
+  FILE *file = fopen(temporary.c_str(), "w");
+  if (!file || fprintf(file, "%d\n", (int)getpid()) < 0 || fclose(file) != 0 ||
+      rename(temporary.c_str(), path.c_str()) != 0)
+    failStart("cannot write " + path + ": " + strerror(errno));
+}
+
+CORBA::ORB_ptr startOrb(const Options &options) {
+  std::string endpoint = "giop:tcp:127.0.0.1:" + std::to_string(options.port);
+  // Large enough for 20,000 SAN clients with four devices each in one reply.
+  const char *args[] = {"qzsld",         "-ORBendPoint",        endpoint.c_str(),
+                        "-ORBgiopMaxMsgSize", "268435456",      "-ORBmaxGIOPVersion",
+                        "1.2",           nullptr};
+  int argc = 7;
+  CORBA::ORB_ptr orb = CORBA::ORB_init(argc, const_cast<char **>(args));
+  registerValueFactories(orb);
+  publishService(orb, options.factory, options.discoveryMs);
+  return orb;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  Options options;
+  std::string error;
+  if (!parseOptions(argc, argv, options, error)) {
+    fprintf(stderr, "qzsld: %s\n%s", error.c_str(), USAGE);
+    return 2;
+  }
+  if (options.help) {
+    printf("%s\n%s", USAGE, HELP);
+    return 0;
+  }
+
+  // The signals are taken by sigwait below; every ORB thread inherits the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  try {
+    openStore(options.db);
+    if (!options.inventory.empty())
+      importFile(options.inventory);
+    if (!options.exportFile.empty()) {
+      exportFile(options.exportFile);
+      closeStore();
+      return 0;
+    }
+    if (!options.faults.empty())
+      loadFaults(options.faults);
+    if (!options.journal.empty())
+      openJournal(options.journal);
+  } catch (const std::exception &e) {
+    failStart(e.what());
+  }
+
+  CORBA::ORB_var orb;
+  try {
+    orb = startOrb(options);
+  } catch (const CORBA::Exception &e) {
+    failStart("cannot serve on 127.0.0.1:" + std::to_string(options.port) + ": " + e._name());
+  }
+  if (!options.readyFile.empty())
+    writeReadyFile(options.readyFile);
+
+  int signal = 0;
+  sigwait(&stopSignals, &signal);
+  // Wake the calls that wait (hang, delay, discovery) so that shutdown does
+  // not wait for them.
+  requestStop();
+  orb->shutdown(true);
+  orb->destroy();
+  closeJournal();
+  closeStore();
+  return 0;
+}

@@ -1,0 +1,19 @@
+// The command line of qzsld.
+#pragma once
+#include <string>
+
+struct Options {
+  int port = 0;
+  std::string db;  // default: $TESSARK_HOME/var/qzsld.db
+  std::string inventory, faults, journal, readyFile, exportFile;
+  int discoveryMs = 200;
+  std::string factory = "normal";
+  bool help = false;
+};
+
+extern const char *const USAGE;
+extern const char *const HELP;
+
+// Fills `options` from argv; on a bad command line returns false with the
+// reason in `error`.
+bool parseOptions(int argc, char **argv, Options &options, std::string &error);
