@@ -1,0 +1,81 @@
+#include "listings/fields.h"
+
+#include <cstdio>
+
+#include "frontend/exit.h"
+#include "frontend/globals.h"
+#include "frontend/report.h"
+#include "platform/crvjson.h"
+#include "platform/debuglog.h"
+
+const char *hostStateWord(int state) { return state == 1 ? "active" : "disabled"; }
+
+const char *deviceStateWord(int status) {
+  switch (status) {
+  case 0: return "unknown";
+  case 1: return "active";
+  case 2: return "disabled";
+  default: return "missing";
+  }
+}
+
+const char *portModeWord(const FATServer::FATPortInfo *port) {
+  switch (port ? port->mode() : 0) {
+  case 1: return "PTP";
+  case 2: return "FABRIC";
+  case 3: return "LOOP";
+  case 4: return "DISCONNECTED";
+  default: return "UNASSIGNED";
+  }
+}
+
+const char *directionWord(int direction) {
+  switch (direction) {
+  case 1: return "backup";
+  case 2: return "restore";
+  case 3: return "closed";
+  default: return "unknown";
+  }
+}
+
+int portNumberOf(const FATServer::FATPortInfo *port) { return port ? port->portNumber() : -1; }
+
+FATServer::FATPortInfo *portOf(const FATServer::FATPseudoDeviceInfo *device) {
+  return device ? device->devicePort() : nullptr;
+}
+
+int lunOf(const FATServer::FATPseudoDeviceInfo *device) { return device ? device->lun() : -1; }
+
+int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun) {
+  int count = 0;
+  for (CORBA::ULong i = 0; i < pipes.length(); ++i) {
+    const FATServer::FATPipeInfo *pipe = pipes[i].in();
+    if (pipe && pipe->device() && pipe->device()->lun() == lun && pipe->status() == PIPE_ACTIVE)
+      ++count;
+  }
+  return count;
+}
+
+void setJsonText(json_t *object, const char *key, const char *text) {
+  json_object_set_new(object, key, crv_json_string(text, 0, ""));
+}
+
+void setJsonInt(json_t *object, const char *key, long long value) {
+  json_object_set_new(object, key, json_integer(value));
+}
+
+void printJson(json_t *document) {
+  json_dumpf(document, stdout, gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
+  json_decref(document);
+  fputs("\n", stdout);
+}
+
+void reportNothingFound(const char *id, const char *text, const char *object) {
+  lookup_fixed_message(id, text);
+  reportInfo(LOG_INFO, text, false, object);
+  qzftconfig_exit(0);  // not reached: a report of status 0 ends the run
+}
+
+void refuseFTServerQuery(const QZSLOpException &e) {
+  reportRefusal(e, "ZrtFtc0064N", "Failed to get FT server details", "");
+}

@@ -1,0 +1,56 @@
+// How the listings turn record fields into words and JSON values.
+#pragma once
+#include <jansson.h>
+
+#include "frontend/report.h"
+#include "ftservice.hh"
+
+namespace FATServer = Corvane::Tessark::DL::FATServer;
+namespace FATClient = Corvane::Tessark::DL::FATClient;
+namespace FSM = Corvane::Tessark::SL::FATServiceMgmt;
+
+// A pipe with this status carries data right now.
+enum { PIPE_ACTIVE = 2 };
+
+// Host state: 1 "active", anything else "disabled".
+const char *hostStateWord(int state);
+// Device status: 1 "active", 2 "disabled", 0 "unknown", anything else "missing".
+const char *deviceStateWord(int status);
+// Port mode: 1 "PTP", 2 "FABRIC", 3 "LOOP", 4 "DISCONNECTED", anything else
+// or no port at all "UNASSIGNED".
+const char *portModeWord(const FATServer::FATPortInfo *port);
+// Pipe direction: 1 "backup", 2 "restore", 3 "closed", anything else "unknown".
+const char *directionWord(int direction);
+
+// The port number of a port, -1 without one.
+int portNumberOf(const FATServer::FATPortInfo *port);
+// The port of a device, null without a device.
+FATServer::FATPortInfo *portOf(const FATServer::FATPseudoDeviceInfo *device);
+// The LUN of a device, -1 without one.
+int lunOf(const FATServer::FATPseudoDeviceInfo *device);
+// What a listing shows for a WWN, model or vendor of a device without a port.
+constexpr const char *NO_PORT_TEXT = "<unknown>";
+
+// Active pipes on `lun`, whichever port they use: an FT server counts its
+// connections per LUN only.
+int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun);
+
+// Sets `key` of `object` to a JSON string or integer that the object owns.
+void setJsonText(json_t *object, const char *key, const char *text);
+void setJsonInt(json_t *object, const char *key, long long value);
+// Writes `document` to stdout (compact with -json_compact, else indented with
+// sorted keys) and a newline, then releases it.
+void printJson(json_t *document);
+
+// The length of a sequence that a remote call returned; 0 when there is none.
+template <typename SeqVar> CORBA::ULong lengthOf(const SeqVar &seq) {
+  return seq.operator->() ? seq->length() : 0;
+}
+
+// Reports an outcome where nothing was found (info level, on stdout) and
+// ends the run with status 0.
+[[noreturn]] void reportNothingFound(const char *id, const char *text, const char *object);
+
+// The service refused to name its FT servers: reports the refusal and ends
+// the run with its status.
+[[noreturn]] void refuseFTServerQuery(const QZSLOpException &e);

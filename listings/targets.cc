@@ -1,0 +1,109 @@
+// The FT target listing, "-listtargets": the target ports of FT servers and
+// the LUNs behind them.
+#include <cstdio>
+
+#include "frontend/globals.h"
+#include "frontend/report.h"
+#include "listings/fields.h"
+#include "listings/listings.h"
+#include "session/session.h"
+
+namespace {
+
+// What the listing shows of one target device.
+struct target_values_t {
+  int port;
+  const char *wwn;
+  const char *mode;
+  const char *model;
+  const char *vendor;
+  const char *state;
+  int lun;
+  int active;
+};
+
+target_values_t targetValues(const FATServer::FATPseudoDeviceInfo *device,
+                             const FATServer::FATPipeInfoSeq &pipes) {
+  target_values_t values{};
+  const FATServer::FATPortInfo *port = device->devicePort();
+  values.port = portNumberOf(port);
+  values.wwn = port ? port->portWWN() : NO_PORT_TEXT;
+  values.mode = portModeWord(port);
+  values.model = port ? port->model() : NO_PORT_TEXT;
+  values.vendor = port ? port->vendor() : NO_PORT_TEXT;
+  values.state = deviceStateWord(device->status());
+  values.lun = device->lun();
+  values.active = activeConnectionsOnLun(pipes, values.lun);
+  return values;
+}
+
+void printTargetVerbose(const target_values_t &v, bool newPort) {
+  if (newPort) {
+    printf("FT Server HBA Port   : %d\n", v.port);
+    printf("FT Server Port WWN   : %s\n", v.wwn);
+    printf("FT Server Port Mode  : %s\n", v.mode);
+    printf("FT Server Port Model : %s\n", v.model);
+    printf("FT Server Port Vendor: %s\n", v.vendor);
+  }
+  printf("\tFT Server Device State   : %s\n", v.state);
+  printf("\tAssociated LUN           : %d\n", v.lun);
+  printf("\tActive Connections on LUN: %d\n", v.active);
+  printf("\n");
+}
+
+// The compact line leaves out the connection count.
+void printTargetCompact(const target_values_t &v) {
+  printf("d %d %d w %s %s %s %s %s\n", v.port, v.lun, v.wwn, v.state, v.mode, v.model, v.vendor);
+}
+
+}  // namespace
+
+int printTargetDetails(FATServer::FATServerInfo *info) {
+  if (vbose)
+    printf("FT Server Name   : %s\n\n", info->hostName());
+  else
+    printf("m %s\n", info->hostName());
+
+  const FATServer::FATPseudoDeviceInfoSeq &devices = info->devices();
+  const FATServer::FATPipeInfoSeq &pipes = info->pipes();
+  bool printed = false;
+  int lastPort = -1;
+  for (CORBA::ULong i = 0; i < devices.length(); ++i) {
+    const FATServer::FATPseudoDeviceInfo *device = devices[i].in();
+    if (!device) continue;
+    target_values_t values = targetValues(device, pipes);
+    bool newPort = values.port != lastPort || values.port == -1;
+    if (newPort) lastPort = values.port;
+    if (vbose)
+      printTargetVerbose(values, newPort);
+    else
+      printTargetCompact(values);
+    printed = true;
+  }
+  if (!printed) printf("\n");
+  return 1;
+}
+
+void listFATTargets(int selector) {
+  getQueryableFacetInstance();
+  if (selector == 2) {
+    FATServer::FATServerInfo_var info;
+    guardedCall([&] { info = queryFacet_var->getFATServerInfo(media_server.c_str()); },
+                refuseFTServerQuery);
+    if (!info.in()) reportNothingFound("ZrtFtc0065N", "FT server not found", "");
+    printTargetDetails(info.in());
+    return;
+  }
+
+  FATServer::FATServerInfoSeq_var servers;
+  guardedCall([&] { servers = queryFacet_var->getFATServerList(master_server.c_str()); },
+              refuseFTServerQuery);
+  CORBA::ULong count = lengthOf(servers);
+  bool printed = false;
+  for (CORBA::ULong i = 0; i < count; ++i) {
+    if (!servers[i].in()) continue;
+    printTargetDetails(servers[i].in());
+    printed = true;
+  }
+  if (!printed) reportNothingFound("ZrtFtc0066N", "No FT servers found", "");
+}
