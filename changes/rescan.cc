@@ -1,0 +1,66 @@
+// One rescan request: "-rescanclient" and the worker threads of
+// "-rescanallclients".
+#include <csignal>
+#include <cstdint>
+#include <pthread.h>
+#include <unistd.h>
+
+#include "changes/changes.h"
+#include "changes/common.h"
+#include "frontend/globals.h"
+#include "platform/debuglog.h"
+#include "platform/messages.h"
+#include "session/session.h"
+
+// Result of a request that returned but whose worker caught a segmentation
+// fault on the way.
+enum { RESCAN_FAULTED = 63 };
+
+// The signal a worker caught during its request; each worker has its own.
+static thread_local volatile sig_atomic_t caught_Signal = 0;
+
+// The entry's client and control facet are read here without the lock: the
+// main thread leaves an entry alone while it is THREAD_RUNNING.
+int rescanSANClient(int index, bool quiet, bool inThread) {
+  thread_table_entry_t &entry = active_threads[index];
+  const char *client = entry.client.c_str();
+  getControlFacetInstance(index);
+  int result = 0;
+  guardedCall([&] { entry.control_facet->startClientDiscovery(client); },
+              [&](const QZSLOpException &e) {
+                // A worker's refusal is shown when the main thread collects it.
+                if (inThread) {
+                  result = refusalStatus(e);
+                  return;
+                }
+                QZ_LOOKUP("ZrtFtc0044N", "Failed to rescan the SAN client : %s", client);
+                reportInfo(e, LOG_ERROR, "Failed to rescan the SAN client", false, client);
+              });
+  if (result != 0 || quiet || inThread) return result;
+  reportSuccess("ZrtFtc0045N", "SAN client rescan is successful", client);
+}
+
+void *rescan_thread(void *index) {
+  int row = static_cast<int>(reinterpret_cast<intptr_t>(index));
+  caught_Signal = 0;
+  struct sigaction handler = {}, saved = {};
+  handler.sa_handler = SIGSEGV_handler;
+  sigemptyset(&handler.sa_mask);
+  sigaction(SIGSEGV, &handler, &saved);
+
+  int result = rescanSANClient(row, true, true);
+  if (result == 0 && caught_Signal != 0) result = RESCAN_FAULTED;
+
+  sigaction(SIGSEGV, &saved, nullptr);
+  pthread_mutex_lock(&thread_table_lock);
+  active_threads[row].state = THREAD_DONE;
+  active_threads[row].status = result;
+  pthread_mutex_unlock(&thread_table_lock);
+  pthread_exit(nullptr);
+}
+
+// Before a session exists there is nothing to report the fault to.
+void SIGSEGV_handler(int signal) {
+  if (CORBA::is_nil(m_hostSession)) _exit(signal);
+  caught_Signal = signal;
+}
