@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SessionTest, ServiceManagerRefusalEndsWithItsCode) {
   start(fault("getFATServiceManager",
-              R"("action": "raise", "errors": [{"errorCode": 42, "localizedMsg": "FT service is not licensed", "additionalMsg": "see the license"}]})"));
+              R"("action": "raise", "errors": [{"errorCode": 42, "localizedMsg": "FT service is not licensed", "additionalMsg": "see the license"}])"));
   RunResult r = runTool(site, {"-listservers"});
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err,
@@ -147,7 +147,7 @@ TEST_F(SessionTest, CorbaFailureOnAFacetDropsTheSession) {
 
 TEST_F(SessionTest, RefusedFacetKeepsTheSessionForDestroy) {
   start(fault("acontrolFacet",
-              R"("action": "raise", "errors": [{"errorCode": 77, "localizedMsg": "control refused"}]})"));
+              R"("action": "raise", "errors": [{"errorCode": 77, "localizedMsg": "control refused"}])"));
   RunResult r = runTool(site, {"-rescanclient", "client1"});
   EXPECT_EQ(r.err,
             "Failed to get ControlFacet instance\n\nEXIT error: control refused\nEXIT status = 77\n");
@@ -163,7 +163,7 @@ TEST_F(SessionTest, ConnectTimeoutBoundsEveryLaterCall) {
   RunResult r = runTool(site, {"-listservers"}, {}, (uid_t)-1, 60);
   EXPECT_EQ(r.err, "Got Corba Exception, see log for details\n\n");
   EXPECT_EQ(r.status, 130);
-  EXPECT_NE(debugLog(site).find("CORBA Exception caught as IDL:omg.org/CORBA/TRANSIENT:1.0"),
+  EXPECT_NE(debugLog(site).find("CORBA Exception caught as IDL:omg.org/CORBA/TIMEOUT:1.0"),
             std::string::npos);
 }
 
