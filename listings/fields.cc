@@ -79,3 +79,20 @@ void reportNothingFound(const char *id, const char *text, const char *object) {
 void refuseFTServerQuery(const QZSLOpException &e) {
   reportRefusal(e, "ZrtFtc0064N", "Failed to get FT server details", "");
 }
+
+target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
+                                   const FATServer::FATPipeInfoSeq &pipes) {
+  target_device_t values{};
+  const FATServer::FATPortInfo *port = device->devicePort();
+  values.port = portNumberOf(port);
+  values.mode = portModeWord(port);
+  // The upper half of the port status carries the link speed.
+  values.speed = port ? port->status() >> 16 : 0;
+  values.wwn = port ? port->portWWN() : NO_PORT_TEXT;
+  values.model = port ? port->model() : NO_PORT_TEXT;
+  values.vendor = port ? port->vendor() : NO_PORT_TEXT;
+  values.state = deviceStateWord(device->status());
+  values.lun = device->lun();
+  values.active = activeConnectionsOnLun(pipes, values.lun);
+  return values;
+}

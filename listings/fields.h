@@ -35,6 +35,22 @@ constexpr const char *NO_PORT_TEXT = "<unknown>";
 // connections per LUN only.
 int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun);
 
+// What the server and target listings show of one target device (LUN).
+struct target_device_t {
+  int port;
+  const char *mode;
+  int speed;  // gigabits per second, 0 when not known
+  const char *wwn;
+  const char *model;
+  const char *vendor;
+  const char *state;
+  int lun;
+  int active;  // pipes with status 2 on this LUN number, whatever their port
+};
+
+target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
+                                   const FATServer::FATPipeInfoSeq &pipes);
+
 // Sets `key` of `object` to a JSON string or integer that the object owns.
 void setJsonText(json_t *object, const char *key, const char *text);
 void setJsonInt(json_t *object, const char *key, long long value);

@@ -10,34 +10,6 @@
 
 namespace {
 
-// What the listing shows of one LUN of a server.
-struct lun_values_t {
-  int port;
-  const char *mode;
-  int speed;  // gigabits per second, 0 when not known
-  const char *wwn;
-  const char *model;
-  const char *state;
-  int lun;
-  int active;
-};
-
-lun_values_t lunValues(const FATServer::FATPseudoDeviceInfo *device,
-                       const FATServer::FATPipeInfoSeq &pipes) {
-  lun_values_t values{};
-  const FATServer::FATPortInfo *port = device->devicePort();
-  values.port = portNumberOf(port);
-  values.mode = portModeWord(port);
-  // The upper half of the port status carries the link speed.
-  values.speed = port ? port->status() >> 16 : 0;
-  values.wwn = port ? port->portWWN() : NO_PORT_TEXT;
-  values.model = port ? port->model() : NO_PORT_TEXT;
-  values.state = deviceStateWord(device->status());
-  values.lun = device->lun();
-  values.active = activeConnectionsOnLun(pipes, values.lun);
-  return values;
-}
-
 void printServerVerbose(const FATServer::FATServerInfo *server, int limit, int maximum) {
   printf("FT Server Name     : %s\n", server->hostName());
   printf("FT Server Version  : %s\n", server->serviceVersion());
@@ -54,7 +26,7 @@ void setServerJson(json_t *object, const FATServer::FATServerInfo *server, int l
   setJsonInt(object, "Maximum Limit", maximum);
 }
 
-void printLunVerbose(const lun_values_t &v, bool newPort) {
+void printLunVerbose(const target_device_t &v, bool newPort) {
   if (newPort) {
     printf("FT Server HBA Port  : %d\n", v.port);
     printf("FT Server Port Mode : %s\n", v.mode);
@@ -71,13 +43,13 @@ void printLunVerbose(const lun_values_t &v, bool newPort) {
   printf("\n");
 }
 
-void printLunCompact(const lun_values_t &v) {
+void printLunCompact(const target_device_t &v) {
   printf("d %d %s %s %d %d %s %s %d\n", v.port, v.mode, v.state, v.lun, v.active, v.wwn, v.model,
          v.speed);
 }
 
 // Returns the "LUN List" of the port object it appends to `hbaList`.
-json_t *appendPortJson(json_t *hbaList, const lun_values_t &v) {
+json_t *appendPortJson(json_t *hbaList, const target_device_t &v) {
   json_t *port = json_object();
   json_array_append_new(hbaList, port);
   setJsonInt(port, "FT Server HBA Port", v.port);
@@ -92,7 +64,7 @@ json_t *appendPortJson(json_t *hbaList, const lun_values_t &v) {
   return luns;
 }
 
-void appendLunJson(json_t *luns, const lun_values_t &v) {
+void appendLunJson(json_t *luns, const target_device_t &v) {
   json_t *object = json_object();
   setJsonText(object, "FT Server Device State", v.state);
   setJsonInt(object, "Associated LUN", v.lun);
@@ -111,7 +83,7 @@ bool printLuns(const FATServer::FATServerInfo *server, json_t *hbaList) {
   for (CORBA::ULong i = 0; i < devices.length(); ++i) {
     const FATServer::FATPseudoDeviceInfo *device = devices[i].in();
     if (!device) continue;
-    lun_values_t values = lunValues(device, pipes);
+    target_device_t values = targetDeviceValues(device, pipes);
     // A device without a port never shares a header with another one.
     bool newPort = values.port != lastPort || values.port == -1;
     if (newPort) lastPort = values.port;

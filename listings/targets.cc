@@ -10,34 +10,7 @@
 
 namespace {
 
-// What the listing shows of one target device.
-struct target_values_t {
-  int port;
-  const char *wwn;
-  const char *mode;
-  const char *model;
-  const char *vendor;
-  const char *state;
-  int lun;
-  int active;
-};
-
-target_values_t targetValues(const FATServer::FATPseudoDeviceInfo *device,
-                             const FATServer::FATPipeInfoSeq &pipes) {
-  target_values_t values{};
-  const FATServer::FATPortInfo *port = device->devicePort();
-  values.port = portNumberOf(port);
-  values.wwn = port ? port->portWWN() : NO_PORT_TEXT;
-  values.mode = portModeWord(port);
-  values.model = port ? port->model() : NO_PORT_TEXT;
-  values.vendor = port ? port->vendor() : NO_PORT_TEXT;
-  values.state = deviceStateWord(device->status());
-  values.lun = device->lun();
-  values.active = activeConnectionsOnLun(pipes, values.lun);
-  return values;
-}
-
-void printTargetVerbose(const target_values_t &v, bool newPort) {
+void printTargetVerbose(const target_device_t &v, bool newPort) {
   if (newPort) {
     printf("FT Server HBA Port   : %d\n", v.port);
     printf("FT Server Port WWN   : %s\n", v.wwn);
@@ -52,7 +25,7 @@ void printTargetVerbose(const target_values_t &v, bool newPort) {
 }
 
 // The compact line leaves out the connection count.
-void printTargetCompact(const target_values_t &v) {
+void printTargetCompact(const target_device_t &v) {
   printf("d %d %d w %s %s %s %s %s\n", v.port, v.lun, v.wwn, v.state, v.mode, v.model, v.vendor);
 }
 
@@ -71,7 +44,7 @@ int printTargetDetails(FATServer::FATServerInfo *info) {
   for (CORBA::ULong i = 0; i < devices.length(); ++i) {
     const FATServer::FATPseudoDeviceInfo *device = devices[i].in();
     if (!device) continue;
-    target_values_t values = targetValues(device, pipes);
+    target_device_t values = targetDeviceValues(device, pipes);
     bool newPort = values.port != lastPort || values.port == -1;
     if (newPort) lastPort = values.port;
     if (vbose)
