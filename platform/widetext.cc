@@ -13,6 +13,19 @@ uint32_t valid_code_point(wchar_t wide) {
   return cp;
 }
 
+// Takes one code point off `wide`. A high surrogate followed by a low one is
+// a UTF-16 pair: QZSL sends characters beyond U+FFFF that way, since omniORB's
+// UTF-16 code set refuses them as single wide characters.
+uint32_t next_code_point(const wchar_t *&wide) {
+  uint32_t high = static_cast<uint32_t>(wide[0]);
+  uint32_t low = static_cast<uint32_t>(wide[1]);
+  if (high >= 0xD800 && high <= 0xDBFF && low >= 0xDC00 && low <= 0xDFFF) {
+    wide += 2;
+    return 0x10000 + ((high - 0xD800) << 10) + (low - 0xDC00);
+  }
+  return valid_code_point(*wide++);
+}
+
 size_t encoded_length(uint32_t cp) {
   if (cp < 0x80) return 1;
   if (cp < 0x800) return 2;
@@ -77,7 +90,7 @@ size_t utf8_sequence_length(const char *text) {
 size_t wide_utf8_length(const wchar_t *wide) {
   size_t total = 0;
   if (wide == nullptr) return 0;
-  for (; *wide != L'\0'; ++wide) total += encoded_length(valid_code_point(*wide));
+  while (*wide != L'\0') total += encoded_length(next_code_point(wide));
   return total;
 }
 
@@ -85,7 +98,7 @@ std::string wide_to_utf8(const wchar_t *wide) {
   std::string out;
   if (wide == nullptr) return out;
   out.reserve(wide_utf8_length(wide));
-  for (; *wide != L'\0'; ++wide) append_utf8(out, valid_code_point(*wide));
+  while (*wide != L'\0') append_utf8(out, next_code_point(wide));
   return out;
 }
 

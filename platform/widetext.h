@@ -3,10 +3,12 @@
 #include <cstddef>
 #include <string>
 
-// UTF-8 bytes that `wide` needs (without the terminator); invalid code points
-// (surrogates, values above U+10FFFF) count as U+FFFD.
+// UTF-8 bytes that `wide` needs (without the terminator); a UTF-16 surrogate
+// pair counts as its character, invalid code points (lone surrogates, values
+// above U+10FFFF) as U+FFFD.
 size_t wide_utf8_length(const wchar_t *wide);
-// `wide` as UTF-8; a null pointer gives "", invalid code points give U+FFFD.
+// `wide` as UTF-8, surrogate pairs joined; a null pointer gives "", invalid
+// code points give U+FFFD.
 std::string wide_to_utf8(const wchar_t *wide);
 // UTF-8 as wide text; a null pointer gives L"". Each maximal ill-formed
 // subsequence (a stray byte, a truncated or overlong sequence, an encoded

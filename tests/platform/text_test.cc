@@ -25,11 +25,17 @@ TEST(WideText, RoundTripOfEveryEncodedLength) {
 }
 
 TEST(WideText, InvalidCodePointsBecomeReplacementCharacters) {
-  const wchar_t wide[] = {L'x', 0xD800, 0xDFFF, 0x110000, static_cast<wchar_t>(-1), L'y', 0};
-  EXPECT_EQ(wide_to_utf8(wide), "x" + FFFD + FFFD + FFFD + FFFD + "y");
-  EXPECT_EQ(wide_utf8_length(wide), 2 + 4 * FFFD.size());
+  const wchar_t wide[] = {L'x', 0xDFFF, 0xD800, 0x110000, static_cast<wchar_t>(-1), 0xD800, 0};
+  EXPECT_EQ(wide_to_utf8(wide), "x" + FFFD + FFFD + FFFD + FFFD + FFFD);
+  EXPECT_EQ(wide_utf8_length(wide), 1 + 5 * FFFD.size());
   EXPECT_EQ(wide_to_utf8(nullptr), "");
   EXPECT_EQ(wide_utf8_length(nullptr), 0u);
+}
+
+TEST(WideText, SurrogatePairsJoinIntoOneCharacter) {
+  const wchar_t wide[] = {L'a', 0xD834, 0xDD1E, 0xDBFF, 0xDFFF, L'b', 0};
+  EXPECT_EQ(wide_to_utf8(wide), "a\U0001D11E\U0010FFFFb");
+  EXPECT_EQ(wide_utf8_length(wide), 10u);
 }
 
 TEST(WideText, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
