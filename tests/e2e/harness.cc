@@ -243,3 +243,38 @@ void clearJournal(const Site &site) { truncate(site.journal.c_str(), 0); }
 std::string debugLog(const Site &site) {
   return readFile(site.home + "/logs/admin/qzftconfig.log");
 }
+
+std::vector<std::string> ftCalls(const Site &site) {
+  static const char *const sessionCalls[] = {"getHostSession", "getFATServiceManager",
+                                             "aqueryFacet",    "amodifyFacet",
+                                             "acontrolFacet",  "destroy"};
+  std::vector<std::string> ft;
+  for (const std::string &line : journal(site)) {
+    std::string op = line.substr(0, line.find(' '));
+    bool session = false;
+    for (const char *name : sessionCalls)
+      session = session || op == name;
+    if (!session)
+      ft.push_back(line);
+  }
+  return ft;
+}
+
+std::vector<std::string> logLines(const Site &site) {
+  std::vector<std::string> lines;
+  std::istringstream in(debugLog(site));
+  for (std::string line; std::getline(in, line);) {
+    // "date time [pid] [tid] level tag: text"
+    std::istringstream fields(line);
+    std::string date, time, pid, tid, level, tag;
+    fields >> date >> time >> pid >> tid >> level >> tag;
+    if (level == "2")
+      continue;
+    std::string text;
+    std::getline(fields, text);
+    if (!text.empty() && text[0] == ' ')
+      text.erase(0, 1);
+    lines.push_back(level + " " + text);
+  }
+  return lines;
+}

@@ -50,6 +50,10 @@ std::vector<std::string> journal(const Site &site);
 void clearJournal(const Site &site);
 // The tool's debug log ("" when there is none).
 std::string debugLog(const Site &site);
+// The FT operations in the journal, without the session's own calls.
+std::vector<std::string> ftCalls(const Site &site);
+// The debug log as "<level> <text>" lines, without the trace lines of start-up.
+std::vector<std::string> logLines(const Site &site);
 
 // Reads or writes a whole file.
 std::string readFile(const std::string &path);

@@ -27,37 +27,10 @@ struct ListingTest : ::testing::Test {
   RunResult run(const std::vector<std::string> &args) { return runTool(site, args); }
 
   // The FT calls the run made, without the session's own calls.
-  std::vector<std::string> calls() {
-    static const char *const sessionCalls[] = {"getHostSession", "getFATServiceManager",
-                                               "aqueryFacet", "amodifyFacet", "acontrolFacet",
-                                               "destroy"};
-    std::vector<std::string> ft;
-    for (const std::string &line : journal(site)) {
-      std::string op = line.substr(0, line.find(' '));
-      bool session = false;
-      for (const char *name : sessionCalls) session = session || op == name;
-      if (!session) ft.push_back(line);
-    }
-    return ft;
-  }
+  std::vector<std::string> calls() { return ftCalls(site); }
 
   // The debug log as "<level> <text>" lines, without the trace lines of start-up.
-  std::vector<std::string> logLines() {
-    std::vector<std::string> lines;
-    std::istringstream in(debugLog(site));
-    for (std::string line; std::getline(in, line);) {
-      // "date time [pid] [tid] level tag: text"
-      std::istringstream fields(line);
-      std::string date, time, pid, tid, level, tag;
-      fields >> date >> time >> pid >> tid >> level >> tag;
-      if (level == "2") continue;
-      std::string text;
-      std::getline(fields, text);
-      if (!text.empty() && text[0] == ' ') text.erase(0, 1);
-      lines.push_back(level + " " + text);
-    }
-    return lines;
-  }
+  std::vector<std::string> logLines() { return ::logLines(site); }
 };
 
 // A fault-rule document from rule objects written as JSON text.
