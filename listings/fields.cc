@@ -96,3 +96,10 @@ target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
   values.active = activeConnectionsOnLun(pipes, values.lun);
   return values;
 }
+
+void printLunVerbose(const target_device_t &v) {
+  printf("\tFT Server Device State   : %s\n", v.state);
+  printf("\tAssociated LUN           : %d\n", v.lun);
+  printf("\tActive Connections on LUN: %d\n", v.active);
+  printf("\n");
+}

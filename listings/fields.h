@@ -50,6 +50,8 @@ struct target_device_t {
 
 target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
                                    const FATServer::FATPipeInfoSeq &pipes);
+// The verbose lines of one LUN under its port header, and the empty line after them.
+void printLunVerbose(const target_device_t &v);
 
 // Sets `key` of `object` to a JSON string or integer that the object owns.
 void setJsonText(json_t *object, const char *key, const char *text);

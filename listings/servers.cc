@@ -37,10 +37,7 @@ void printLunVerbose(const target_device_t &v, bool newPort) {
     printf("FT Server Port WWN  : %s\n", v.wwn);
     printf("FT Server Port Model: %s\n", v.model);
   }
-  printf("\tFT Server Device State   : %s\n", v.state);
-  printf("\tAssociated LUN           : %d\n", v.lun);
-  printf("\tActive Connections on LUN: %d\n", v.active);
-  printf("\n");
+  printLunVerbose(v);
 }
 
 void printLunCompact(const target_device_t &v) {

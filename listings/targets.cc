@@ -18,10 +18,7 @@ void printTargetVerbose(const target_device_t &v, bool newPort) {
     printf("FT Server Port Model : %s\n", v.model);
     printf("FT Server Port Vendor: %s\n", v.vendor);
   }
-  printf("\tFT Server Device State   : %s\n", v.state);
-  printf("\tAssociated LUN           : %d\n", v.lun);
-  printf("\tActive Connections on LUN: %d\n", v.active);
-  printf("\n");
+  printLunVerbose(v);
 }
 
 // The compact line leaves out the connection count.

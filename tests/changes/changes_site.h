@@ -87,17 +87,6 @@ struct ChangesTest : ::testing::Test {
   }
 };
 
-// A fault-rule document from rule objects written as JSON text.
-inline std::string faultRules(std::initializer_list<std::string> rules) {
-  std::string text = "{\"rules\": [";
-  const char *separator = "";
-  for (const std::string &rule : rules) {
-    text += separator + rule;
-    separator = ", ";
-  }
-  return text + "]}";
-}
-
 // A "raise" rule refusing `op` (for `arg` only, when given) with one record.
 inline std::string refusal(const std::string &op, int code, const std::string &message,
                            const std::string &arg = "", const std::string &extra = "") {

@@ -278,3 +278,13 @@ std::vector<std::string> logLines(const Site &site) {
   }
   return lines;
 }
+
+std::string faultRules(std::initializer_list<std::string> rules) {
+  std::string text = "{\"rules\": [";
+  const char *separator = "";
+  for (const std::string &rule : rules) {
+    text += separator + rule;
+    separator = ", ";
+  }
+  return text + "]}";
+}

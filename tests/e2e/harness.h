@@ -1,6 +1,7 @@
 // End-to-end harness: a live qzsld on a free loopback port with a private
 // TESSARK_HOME, and runs of qzftconfig against it with exact output captured.
 #pragma once
+#include <initializer_list>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -60,3 +61,6 @@ std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
 // The demo inventory shipped with qzsld.
 std::string demoInventory();
+
+// A fault-rule document from rule objects written as JSON text.
+std::string faultRules(std::initializer_list<std::string> rules);

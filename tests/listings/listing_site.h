@@ -33,17 +33,6 @@ struct ListingTest : ::testing::Test {
   std::vector<std::string> logLines() { return ::logLines(site); }
 };
 
-// A fault-rule document from rule objects written as JSON text.
-inline std::string faultRules(std::initializer_list<std::string> rules) {
-  std::string text = "{\"rules\": [";
-  const char *separator = "";
-  for (const std::string &rule : rules) {
-    text += separator + rule;
-    separator = ", ";
-  }
-  return text + "]}";
-}
-
 // A "raise" rule refusing `op` with one error record.
 inline std::string refusal(const std::string &op, int code, const std::string &message,
                            const std::string &extra = "") {
