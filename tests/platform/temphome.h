@@ -6,7 +6,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <pwd.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class TempHome : public ::testing::Test {
 protected:
@@ -32,4 +35,19 @@ protected:
 inline std::string read_file(const std::string &path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Runs `body` as the user "nobody" in a child process (root passes every
+// permission check); its exit code, or -1.
+template <class Body> int as_nobody(Body body) {
+  struct passwd *nobody = getpwnam("nobody");
+  if (nobody == nullptr) return -1;
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0) _exit(100);
+    _exit(body());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cstring>
 #include <jansson.h>
 #include <string>
 #include <unistd.h>
@@ -16,26 +15,23 @@ namespace {
 
 const std::string FFFD = "\xEF\xBF\xBD";
 
-TEST(WideText, RoundTripOfEveryEncodedLength) {
+TEST(WideText, EveryEncodedLengthSurrogatePairsAndInvalidCodePoints) {
   const std::string utf8 = "a\u00fc\u20ac\U0001D11E~\u07ff\uffff\U0010FFFF";
   std::wstring wide = utf8_to_wide(utf8.c_str());
   EXPECT_EQ(wide, (std::wstring{L'a', 0xFC, 0x20AC, 0x1D11E, L'~', 0x7FF, 0xFFFF, 0x10FFFF}));
   EXPECT_EQ(wide_to_utf8(wide.c_str()), utf8);
   EXPECT_EQ(wide_utf8_length(wide.c_str()), utf8.size());
-}
 
-TEST(WideText, InvalidCodePointsBecomeReplacementCharacters) {
-  const wchar_t wide[] = {L'x', 0xDFFF, 0xD800, 0x110000, static_cast<wchar_t>(-1), 0xD800, 0};
-  EXPECT_EQ(wide_to_utf8(wide), "x" + FFFD + FFFD + FFFD + FFFD + FFFD);
-  EXPECT_EQ(wide_utf8_length(wide), 1 + 5 * FFFD.size());
+  const wchar_t pairs[] = {L'a', 0xD834, 0xDD1E, 0xDBFF, 0xDFFF, L'b', 0};
+  EXPECT_EQ(wide_to_utf8(pairs), "a\U0001D11E\U0010FFFFb");
+  EXPECT_EQ(wide_utf8_length(pairs), 10u);
+
+  const wchar_t invalid[] = {L'x', 0xDFFF, 0xD800, 0x110000, static_cast<wchar_t>(-1), 0xD800, 0};
+  EXPECT_EQ(wide_to_utf8(invalid), "x" + FFFD + FFFD + FFFD + FFFD + FFFD);
+  EXPECT_EQ(wide_utf8_length(invalid), 1 + 5 * FFFD.size());
   EXPECT_EQ(wide_to_utf8(nullptr), "");
   EXPECT_EQ(wide_utf8_length(nullptr), 0u);
-}
-
-TEST(WideText, SurrogatePairsJoinIntoOneCharacter) {
-  const wchar_t wide[] = {L'a', 0xD834, 0xDD1E, 0xDBFF, 0xDFFF, L'b', 0};
-  EXPECT_EQ(wide_to_utf8(wide), "a\U0001D11E\U0010FFFFb");
-  EXPECT_EQ(wide_utf8_length(wide), 10u);
+  EXPECT_EQ(utf8_to_wide(nullptr), L"");
 }
 
 TEST(WideText, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
@@ -44,47 +40,32 @@ TEST(WideText, IllFormedUtf8BecomesOneReplacementPerMaximalSubpart) {
     std::wstring wide;
   } cases[] = {
       {"a\xFF" "b", {L'a', 0xFFFD, L'b'}},
-      {"\xC0\xAF", {0xFFFD, 0xFFFD}},                  // overlong '/'
-      {"\xE2\x82z", {0xFFFD, L'z'}},                   // truncated euro sign
-      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},      // encoded surrogate
+      {"\xC0\xAF", {0xFFFD, 0xFFFD}},                          // overlong '/'
+      {"\xE2\x82z", {0xFFFD, L'z'}},                           // truncated euro sign
+      {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},              // encoded surrogate
       {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},  // past U+10FFFF
-      {"\xF0\x9F\x98", {0xFFFD}},                      // truncated at the end
-      {"\x80\x80", {0xFFFD, 0xFFFD}},                  // stray continuations
+      {"\xF0\x9F\x98", {0xFFFD}},                              // truncated at the end
+      {"\x80\x80", {0xFFFD, 0xFFFD}},                          // stray continuations
   };
   for (const auto &c : cases) EXPECT_EQ(utf8_to_wide(c.utf8), c.wide) << c.utf8;
-  EXPECT_EQ(utf8_to_wide(nullptr), L"");
 }
 
-std::string dump(json_t *value) {
-  char *text = json_dumps(value, JSON_ENCODE_ANY | JSON_COMPACT);
-  std::string result = text != nullptr ? text : "<null>";
-  free(text);
-  return result;
-}
-
-TEST(CrvJsonString, InvalidBytesAreShownAndTheKeyKept) {
+TEST(CrvJsonString, InvalidBytesAreShownAndNullIsEmpty) {
   json_t *object = json_object();
   json_object_set_new(object, "name", crv_json_string("host\xFF\xC3(", 0, ""));
   json_object_set_new(object, "plain", crv_json_string("gr\xC3\xBC\xC3\x9F" "e", 0, ""));
-  EXPECT_EQ(dump(object), R"({"name":"host\\xFF\\xC3(","plain":"grüße"})");
+  json_object_set_new(object, "null", crv_json_string(nullptr, 0, ""));
+  char *text = json_dumps(object, JSON_COMPACT);
+  EXPECT_STREQ(text, R"({"name":"host\\xFF\\xC3(","plain":"grüße","null":""})");
+  free(text);
   json_decref(object);
 }
 
-TEST(CrvJsonString, NullGivesTheEmptyString) {
-  json_t *value = crv_json_string(nullptr, 0, "");
-  ASSERT_NE(value, nullptr);
-  EXPECT_STREQ(json_string_value(value), "");
-  json_decref(value);
-}
-
-TEST(BaseName, LastComponentWithoutTheSuffix) {
+TEST(HostInfo, ProgramAndHostNames) {
   struct {
-    const char *path;
-    const char *suffix;
-    const char *expected;
+    const char *path, *suffix, *expected;
   } cases[] = {
       {"/usr/vandor/tessark/bin/qzftconfig", "exe", "qzftconfig"},
-      {"qzftconfig.exe", "exe", "qzftconfig"},
       {"C/bin/qzftconfig.exe", "exe", "qzftconfig"},
       {"qzftconfigexe", "exe", "qzftconfigexe"},
       {"qz.exe.old", "exe", "qz.exe.old"},
@@ -100,9 +81,7 @@ TEST(BaseName, LastComponentWithoutTheSuffix) {
   }
   EXPECT_EQ(baseName(nullptr, "exe"), nullptr);
   EXPECT_EQ(baseName("", "exe"), nullptr);
-}
 
-TEST(LocalHostName, WholeOrSafelyTruncated) {
   char expected[HOST_NAME_MAX + 1] = "";
   ASSERT_EQ(gethostname(expected, sizeof expected), 0);
   char name[257];
