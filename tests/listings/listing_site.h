@@ -1,37 +1,84 @@
-// A qzsld site for the listing tests, with helpers to read what the tool asked
-// the service and what it logged.
+// The listing tests are rows of one table each: a site, fault rules, the
+// tool's arguments and everything the run must leave behind.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "harness.h"
 
-struct ListingTest : ::testing::Test {
-  Site site;
-  bool started = false;
+using Lines = std::vector<std::string>;
 
-  void start(const std::string &inventory, const std::string &faults = "") {
-    SiteOptions options;
-    options.inventory = inventory;
-    options.faults = faults;
-    site = startSite(options);
-    started = true;
-  }
-  void TearDown() override {
-    if (started) stopSite(site);
-  }
-  RunResult run(const std::vector<std::string> &args) { return runTool(site, args); }
+// A site built to exercise the layouts. media1: LUNs 0 and 1 on port 1, LUN 2
+// on port 2 (mode 7, speed bits 0), LUN 3 on port 1 again, LUNs 4 and 5
+// without a port; pipes: two active on LUN 3, one inactive, one active without
+// a device, one active on LUN 0. media2: disabled, no config, no devices.
+// c1: devices on HBA ports 0, 0, 1, 0 and three pipes; c2: no devices; c3: two
+// devices without an HBA port behind a missing server, one without a device.
+const char *const LAYOUT_SITE = R"({
+ "servers": [
+  {"hostName": "media1", "masterServerName": "master1", "serviceVersion": "9.1", "state": 1,
+   "config": {"maxNumberOfPipes": 16, "numberOfPipes": 8},
+   "devices": [
+    {"lun": 0, "status": 1, "devicePort": {"portNumber": 1, "mode": 2, "status": 524288, "portWWN": "wwn1", "model": "QLE2562", "vendor": "QLogic"}},
+    {"lun": 1, "status": 2, "devicePort": {"portNumber": 1, "mode": 2, "status": 524288, "portWWN": "wwn1", "model": "QLE2562", "vendor": "QLogic"}},
+    {"lun": 2, "status": 0, "devicePort": {"portNumber": 2, "mode": 7, "status": 65535, "portWWN": "wwn2", "model": "QLE2562", "vendor": "QLogic"}},
+    {"lun": 3, "status": 9, "devicePort": {"portNumber": 1, "mode": 2, "status": 524288, "portWWN": "wwn1", "model": "QLE2562", "vendor": "QLogic"}},
+    {"lun": 4, "status": 1}, {"lun": 5, "status": 1}],
+   "pipes": [
+    {"status": 2, "direction": 1, "pipeId": 11, "device": {"lun": 3, "devicePort": {"portNumber": 2}}},
+    {"status": 2, "direction": 2, "pipeId": 12, "device": {"lun": 3, "devicePort": {"portNumber": 1}}},
+    {"status": 1, "direction": 1, "pipeId": 13, "device": {"lun": 3}},
+    {"status": 2, "direction": 3, "pipeId": 14},
+    {"status": 2, "direction": 4, "pipeId": 15, "device": {"lun": 0, "devicePort": {"portNumber": 1}}}]},
+  {"hostName": "media2", "masterServerName": "master1", "serviceVersion": "8.3", "state": 0}],
+ "clients": [
+  {"fatClientInfo": {"hostName": "c1", "masterServerName": "master1", "serviceVersion": "9.1", "state": 1,
+    "hostDevices": [
+     {"deviceServerName": "media1", "status": 1, "hbaPort": {"portNumber": 0}, "device": {"lun": 0, "devicePort": {"portNumber": 1, "mode": 2}}},
+     {"deviceServerName": "media1", "status": 2, "hbaPort": {"portNumber": 0}, "device": {"lun": 1, "devicePort": {"portNumber": 1, "mode": 2}}},
+     {"deviceServerName": "media2", "status": 0, "hbaPort": {"portNumber": 1}, "device": {"lun": 2, "devicePort": {"portNumber": 2, "mode": 3}}},
+     {"deviceServerName": "media1", "status": 7, "hbaPort": {"portNumber": 0}, "device": {"lun": 3, "devicePort": {"portNumber": 1, "mode": 4}}}],
+    "pipes": [
+     {"status": 2, "direction": 1, "pipeId": 101, "job": {"jobId": "4711"},
+      "devicePath": {"deviceServerName": "media1", "hbaPort": {"portNumber": 0}, "device": {"lun": 0, "devicePort": {"portNumber": 1}}}},
+     {"status": 1, "direction": 2, "pipeId": 102,
+      "devicePath": {"deviceServerName": "media2", "hbaPort": {"portNumber": 1}, "device": {"lun": 2, "devicePort": {"portNumber": 2}}}},
+     {"status": 3, "direction": 0, "pipeId": 103}]},
+   "afatUsageInfo": {"usagePref": "Preferred", "waitPeriod": {"backupWaitPeriod": 15, "restoreWaitPeriod": 5}}},
+  {"fatClientInfo": {"hostName": "c2", "masterServerName": "master1", "serviceVersion": "9.0", "state": 0},
+   "afatUsageInfo": {"usagePref": "Always", "waitPeriod": {"backupWaitPeriod": 3, "restoreWaitPeriod": 4}}},
+  {"fatClientInfo": {"hostName": "c3", "masterServerName": "master2", "serviceVersion": "8.3", "state": 1,
+    "hostDevices": [
+     {"deviceServerName": "ghost", "status": 1, "device": {"lun": 7, "devicePort": {"portNumber": 3, "mode": 1}}},
+     {"deviceServerName": "ghost", "status": 1, "device": {"lun": 8, "devicePort": {"portNumber": 3, "mode": 1}}},
+     {"deviceServerName": "media1", "status": 1, "hbaPort": {"portNumber": 2}}]},
+   "afatUsageInfo": {"usagePref": "", "waitPeriod": {"backupWaitPeriod": 0, "restoreWaitPeriod": 0}}}],
+ "settings": [{"host": "c1", "machineType": "QZSL_QZU_CLIENT", "confName": "FT_MAX_CLIENT_PORTS_PER_SERVER", "confValue": "4"}]
+})";
 
-  // The FT calls the run made, without the session's own calls.
-  std::vector<std::string> calls() { return ftCalls(site); }
-
-  // The debug log as "<level> <text>" lines, without the trace lines of start-up.
-  std::vector<std::string> logLines() { return ::logLines(site); }
+struct ListingCase {
+  std::string name;
+  std::string inventory;
+  std::string faults;  // fault rules, "" for none
+  Lines args;
+  std::string out, err;
+  int status;
+  std::optional<Lines> calls = std::nullopt;  // the FT calls, when they matter
+  std::optional<Lines> log = std::nullopt;    // the debug log, when it matters
 };
+
+// Every row starts a site of its own: rows share no journal and no log.
+struct Listing : ::testing::TestWithParam<ListingCase> {};
+
+// Failures name the row rather than dump its bytes.
+inline void PrintTo(const ListingCase &c, std::ostream *os) { *os << c.name; }
+
+inline std::string caseName(const ::testing::TestParamInfo<ListingCase> &info) {
+  return info.param.name;
+}
 
 // A "raise" rule refusing `op` with one error record.
 inline std::string refusal(const std::string &op, int code, const std::string &message,
@@ -41,9 +88,10 @@ inline std::string refusal(const std::string &op, int code, const std::string &m
          extra + R"("}]})";
 }
 
-// A "reply" rule answering `op` with `result` (JSON text).
-inline std::string reply(const std::string &op, const std::string &result) {
-  return R"({"op": ")" + op + R"(", "action": "reply", "result": )" + result + "}";
+// A "reply" rule answering `op` (called with `arg`, when given) with `result`.
+inline std::string reply(const std::string &op, const std::string &result, const std::string &arg = "") {
+  std::string match = arg.empty() ? "" : R"(, "arg": ")" + arg + "\"";
+  return R"({"op": ")" + op + "\"" + match + R"(, "action": "reply", "result": )" + result + "}";
 }
 
 // A rule failing the `call`-th call of `op` with a TRANSIENT system exception.
@@ -53,3 +101,9 @@ inline std::string systemFailure(const std::string &op, int call) {
 }
 
 const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
+
+// The verbose lines of one LUN, shared by the server and target listings.
+inline std::string lunBlock(const char *state, int lun, int active) {
+  return std::string("\tFT Server Device State   : ") + state + "\n\tAssociated LUN           : " +
+         std::to_string(lun) + "\n\tActive Connections on LUN: " + std::to_string(active) + "\n\n";
+}
