@@ -1,5 +1,5 @@
-// Start-up of the tool: configuration, debug log, catalogs and the
-// administrator-rights check, each seen from outside the process.
+// Start-up seen from outside the process: configuration, debug log and the
+// administrator-rights check.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,217 +11,91 @@
 
 namespace {
 
-const uid_t NOBODY = 65534;
-const std::string GENERAL_USAGE_START = "\nUSAGE:\n    qzftconfig [-deleteclient]";
+const std::string NO_SERVICE = "Encountered with an error, check the log for details\n\n";
 const std::string SUPERUSER = "qzftconfig: must be superuser to execute\n";
+const std::string CHECK = " check_if_local_qzu_admin_for_secure_command: ";
 
-bool contains(const std::string &text, const std::string &part) {
-  return text.find(part) != std::string::npos;
-}
-
-TEST(Startup, MissingConfigurationEndsWithTheReadResult) {
-  TestHome home("");
-  home.makeLogDir();
-  RunResult r = runTool(home, {"-lc"});
+void expectRun(const RunResult &r, const std::string &err, int status) {
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "Error occurred during initialization, check master configuration file\n");
-  EXPECT_EQ(r.status, 2);  // ENOENT
-  std::string log = home.debugLog();
-  EXPECT_TRUE(contains(log, " 8 qzftconfig: Failed to get local machine's Master Server name\n")) << log;
-  EXPECT_TRUE(contains(log, " 2 check_if_local_qzu_admin_for_secure_command: QZ_read_master_config failed: 2\n"))
-      << log;
-  EXPECT_TRUE(contains(log, " 16 check_if_local_qzu_admin_for_secure_command: Error occurred during "
-                            "initialization, check master configuration file\n"))
-      << log;
+  EXPECT_EQ(r.err, err);
+  EXPECT_EQ(r.status, status);
 }
 
-TEST(Startup, MalformedConfigurationComesBeforeArgumentErrors) {
-  TestHome home("SERVER master1\n");
-  RunResult r = runTool(home, {"-bogus"});
-  EXPECT_EQ(r.err, "Error occurred during initialization, check master configuration file\n");
-  EXPECT_EQ(r.status, 22);  // EINVAL
+// The read's own result is the status, ahead of any argument error.
+TEST(Startup, UnreadableConfigurationEndsWithTheReadResult) {
+  for (const auto &[conf, status] : std::vector<std::pair<std::string, int>>{{"", 2}, {"SERVER x\n", 22}}) {
+    TestHome home(conf);
+    expectRun(runTool(home, {"-bogus"}),
+              "Error occurred during initialization, check master configuration file\n", status);
+  }
 }
 
-TEST(Startup, ConfigurationWithoutServerOnlyWarns) {
-  TestHome home("USE_KMTL = AUTOMATIC\n");
-  home.makeLogDir();
-  RunResult r = runTool(home, {"-help"});
-  EXPECT_EQ(r.status, 20);
-  EXPECT_EQ(r.err.rfind(GENERAL_USAGE_START, 0), 0u) << r.err;
-  EXPECT_TRUE(contains(home.debugLog(), " 8 qzftconfig: Failed to get local machine's Master Server name\n"));
-}
+TEST(Startup, DebugLogOnlyWhereItsDirectoryIs) {
+  TestHome none;
+  expectRun(runTool(none, {"-lc"}), NO_SERVICE, 130);
+  EXPECT_FALSE(std::filesystem::exists(none.path("logs")));
 
-TEST(Startup, UnopenableDebugLogEndsWith12) {
-  TestHome home;
-  home.makeLogDir();
-  std::filesystem::create_directory(home.path("logs/admin/qzftconfig.log"));
-  RunResult r = runTool(home, {"-lc"});
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "qzftconfig: terminating - cannot open debug file: Is a directory (21)\n\n");
-  EXPECT_EQ(r.status, 12);
-}
-
-TEST(Startup, NoLogDirectoryMeansNoLog) {
-  TestHome home;
-  RunResult r = runTool(home, {"-help", "-lc"});
-  EXPECT_EQ(r.status, 20);
-  EXPECT_FALSE(std::filesystem::exists(home.path("logs")));
-}
-
-TEST(Startup, LogRecordsTheCommandLineAndTheRightsCheck) {
-  TestHome home("SERVER = master1\nVERBOSE = 3\n");
-  home.makeLogDir();
-  RunResult r = runTool(home, {"-lc", "-C", "a b"});
-  std::string log = home.debugLog();
-  EXPECT_TRUE(contains(log, std::string(" 2 qzftconfig: command line: ") + QZFTCONFIG_PATH +
-                                " -lc -C \"a b\"\n"))
-      << log;
-  EXPECT_TRUE(contains(log, " 2 qzftconfig: VERBOSE = 3\n")) << log;
-  EXPECT_FALSE(contains(log, "Failed to get local machine's Master Server name")) << log;
+  TestHome blocked;
+  blocked.makeLogDir();
+  std::filesystem::create_directory(blocked.path("logs/admin/qzftconfig.log"));
+  expectRun(runTool(blocked, {"-lc"}),
+            "qzftconfig: terminating - cannot open debug file: Is a directory (21)\n\n", 12);
 }
 
 TEST(Startup, ProgramNameComesFromArgv0) {
   TestHome home;
-  RunResult r = runTool(home, {"-lc"}, {}, (uid_t)-1, "");
-  EXPECT_EQ(r.err, "Failed to get program name\n\n");
-  EXPECT_EQ(r.status, 36);
-
-  // The name in messages is argv[0]'s last component without ".exe".
-  if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
-  RunResult renamed = runTool(home, {}, {}, NOBODY, "/opt/bin/ftadmin.exe");
-  EXPECT_EQ(renamed.err, "ftadmin: must be superuser to execute\n");
+  auto runAs = [&](const char *argv0) {
+    return capture(home, [&home, argv0] {
+      char *argv[] = {const_cast<char *>(argv0), const_cast<char *>("-bogus"), nullptr};
+      setenv("TESSARK_HOME", home.dir.c_str(), 1);
+      setenv("LANG", "C", 1);
+      execv(QZFTCONFIG_PATH, argv);
+    });
+  };
+  expectRun(runAs(""), "Failed to get program name\n\n", 36);
+  home.makeLogDir();
+  EXPECT_EQ(runAs("/opt/bin/qzftconfig.exe").status, 20);
+  EXPECT_NE(home.debugLog().find(" 2 qzftconfig: VERBOSE = 0\n"), std::string::npos) << home.debugLog();
 }
 
-// German catalog on the terminal, English in the debug log.
-class Localized : public ::testing::Test {
-protected:
-  void SetUp() override {
+struct RightsCase {
+  const char *mode, *lang;
+  bool credential;
+  std::string err;
+  int status;
+  std::string logLine;
+};
+
+// Passing the check means reaching the command, which finds no service here.
+TEST(Rights, UnprivilegedCaller) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
+  TestHome certs("");
+  std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
+  ASSERT_EQ(system(("cd " + certs.dir + " && exec >/dev/null 2>&1 && openssl req -x509" + key +
+                    " -keyout ca.key -out ca.pem -subj /CN=QZ-Test-CA -days 2 && openssl req" + key +
+                    " -keyout user.key -out user.csr -subj /CN=nobody && openssl x509 -req -in user.csr"
+                    " -CA ca.pem -CAkey ca.key -CAcreateserial -out nobody.pem -days 2").c_str()), 0);
+  for (const RightsCase &c : std::vector<RightsCase>{
+           {"AUTOMATIC", "LANG=C", false, SUPERUSER, 140, " 2" + CHECK + "checkUserCredential failed: "},
+           {"AUTOMATIC", "LANG=de_DE.UTF-8", false, "qzftconfig: Ausführung nur als Superuser möglich\n", 140,
+            " 16" + CHECK + SUPERUSER},
+           {"AUTOMATIC", "LANG=C", true, NO_SERVICE, 130, ""},
+           {"PROHIBITED", "LANG=C", true, SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
+           {"REQUIRED", "LANG=C", false, NO_SERVICE, 130, ""}}) {
+    SCOPED_TRACE(std::string(c.mode) + " " + c.lang + (c.credential ? " with credential" : ""));
+    TestHome home("SERVER = master1\nUSE_KMTL = " + std::string(c.mode) + "\nQZSL_PORT = 1\n");
+    home.makeLogDir(0777);
     std::filesystem::create_directory_symlink(QZ_CATALOG_DIR, home.path("msg"));
+    if (c.credential) {
+      std::filesystem::create_directories(home.path("var/credentials"));
+      for (const char *file : {"ca.pem", "nobody.pem"})
+        std::filesystem::copy_file(certs.path(file), home.path("var/credentials/") + file);
+    }
+    // A refused caller never gets as far as the arguments.
+    std::string args = c.status == 140 ? "-bogus" : "-lc";
+    expectRun(runTool(home, {args}, {c.lang}, 65534 /* nobody */), c.err, c.status);
+    EXPECT_NE(home.debugLog().find(c.logLine), std::string::npos) << home.debugLog();
   }
-  TestHome home;
-};
-
-TEST_F(Localized, ArgumentErrorsFollowLang) {
-  RunResult r = runTool(home, {"-verbose"}, {"LANG=de_DE.UTF-8"});
-  EXPECT_EQ(r.status, 20);
-  EXPECT_EQ(r.err.rfind("\nUngültige oder fehlende Argumente\n\nUSAGE:", 0), 0u) << r.err;
-
-  r = runTool(home, {"-lc", "-x"}, {"LANG=de_DE.UTF-8"});
-  EXPECT_EQ(r.err.rfind("\nUngültiges oder doppeltes Argument: -x\n", 0), 0u) << r.err;
-
-  // LC_ALL outranks LANG.
-  r = runTool(home, {"-lc", "-x"}, {"LANG=de_DE.UTF-8", "LC_ALL=C"});
-  EXPECT_EQ(r.err.rfind("\nInvalid or duplicate argument: -x\n", 0), 0u) << r.err;
-}
-
-TEST_F(Localized, RefusalIsGermanOnTheTerminalAndEnglishInTheLog) {
-  if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
-  home.makeLogDir(0777);
-  RunResult r = runTool(home, {"-lc"}, {"LANG=de_DE.UTF-8"}, NOBODY);
-  EXPECT_EQ(r.err, "qzftconfig: Ausführung nur als Superuser möglich\n");
-  EXPECT_EQ(r.status, 140);
-  std::string log = home.debugLog();
-  EXPECT_TRUE(contains(log, " 16 check_if_local_qzu_admin_for_secure_command: qzftconfig: must be "
-                            "superuser to execute\n"))
-      << log;
-}
-
-// Credentials for the login "nobody": a CA, a certificate it signed, and one
-// signed by a stranger.
-class Rights : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() {
-    char pattern[] = "/tmp/qzcreds.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    certs = pattern;
-    std::string d = certs;
-    std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-    std::string script =
-        "cd " + d + " && exec >/dev/null 2>&1 && "
-        "openssl req -x509" + key + " -keyout ca.key -out ca.pem -subj /CN=QZ-Test-CA -days 2 && "
-        "openssl req -x509" + key + " -keyout other.key -out other.pem -subj /CN=Other-CA -days 2 && "
-        "openssl req" + key + " -keyout user.key -out user.csr -subj /CN=nobody && "
-        "openssl x509 -req -in user.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out nobody.pem -days 2 && "
-        "openssl x509 -req -in user.csr -CA other.pem -CAkey other.key -CAcreateserial -out stranger.pem -days 2";
-    ASSERT_EQ(system(script.c_str()), 0);
-  }
-  static void TearDownTestSuite() {
-    std::error_code ignored;
-    std::filesystem::remove_all(certs, ignored);
-  }
-  void SetUp() override {
-    if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
-  }
-  static void installCredential(const TestHome &home, const std::string &certificate) {
-    home.write("var/credentials/ca.pem", readFile(certs + "/ca.pem"));
-    home.write("var/credentials/nobody.pem", readFile(certs + "/" + certificate));
-  }
-  static std::string conf(const std::string &mode) {
-    return "SERVER = master1\nUSE_KMTL = " + mode + "\nQZSL_PORT = 1\n";
-  }
-  // Passing the check means reaching the command line: the general usage.
-  static void expectAllowed(const RunResult &r) {
-    EXPECT_EQ(r.status, 20);
-    EXPECT_EQ(r.err.rfind(GENERAL_USAGE_START, 0), 0u) << r.err;
-  }
-  static std::string certs;
-};
-std::string Rights::certs;
-
-TEST_F(Rights, AutomaticWithoutCredentialIsRefused) {
-  TestHome home(conf("AUTOMATIC"));
-  home.makeLogDir(0777);
-  RunResult r = runTool(home, {"-help"}, {}, NOBODY);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, SUPERUSER);
-  EXPECT_EQ(r.status, 140);
-  EXPECT_TRUE(contains(home.debugLog(), " 2 check_if_local_qzu_admin_for_secure_command: checkUserCredential failed: "));
-}
-
-TEST_F(Rights, AutomaticWithValidCredentialIsAllowed) {
-  TestHome home(conf("AUTOMATIC"));
-  installCredential(home, "nobody.pem");
-  expectAllowed(runTool(home, {"-help"}, {}, NOBODY));
-}
-
-TEST_F(Rights, CredentialFromAnotherIssuerIsRefused) {
-  TestHome home(conf("AUTOMATIC"));
-  installCredential(home, "stranger.pem");
-  RunResult r = runTool(home, {"-help"}, {}, NOBODY);
-  EXPECT_EQ(r.err, SUPERUSER);
-  EXPECT_EQ(r.status, 140);
-}
-
-TEST_F(Rights, ProhibitedRefusesWithoutLookingAtCredentials) {
-  TestHome home(conf("PROHIBITED"));
-  installCredential(home, "nobody.pem");
-  home.makeLogDir(0777);
-  RunResult r = runTool(home, {"-help"}, {}, NOBODY);
-  EXPECT_EQ(r.err, SUPERUSER);
-  EXPECT_EQ(r.status, 140);
-  std::string log = home.debugLog();
-  EXPECT_TRUE(contains(log, " 2 check_if_local_qzu_admin_for_secure_command: use_kmtl == USE_KMTL_PROHIBITED\n"));
-  EXPECT_FALSE(contains(log, "checkUserCredential")) << log;
-}
-
-TEST_F(Rights, RequiredAllowsWithoutCredential) {
-  TestHome home(conf("REQUIRED"));
-  expectAllowed(runTool(home, {"-help"}, {}, NOBODY));
-}
-
-TEST_F(Rights, RootIsAllowedInEveryMode) {
-  for (const char *mode : {"AUTOMATIC", "PROHIBITED", "REQUIRED"}) {
-    SCOPED_TRACE(mode);
-    TestHome home(conf(mode));
-    expectAllowed(runTool(home, {"-help"}));
-  }
-}
-
-TEST_F(Rights, RefusalComesBeforeArgumentErrors) {
-  TestHome home(conf("AUTOMATIC"));
-  RunResult r = runTool(home, {"-bogus"}, {}, NOBODY);
-  EXPECT_EQ(r.err, SUPERUSER);
-  EXPECT_EQ(r.status, 140);
 }
 
 }  // namespace

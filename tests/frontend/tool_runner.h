@@ -1,39 +1,34 @@
-// Runs the built qzftconfig against a private installation root and captures
-// exactly what it writes and how it ends.
+// Runs qzftconfig, or a piece of it, in a child process under a private
+// installation root, and captures exactly what it writes and how it ends.
 #pragma once
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 struct RunResult {
-  std::string out;  // standard output, exactly
-  std::string err;  // standard error, exactly
-  int status;       // exit status, or 128 + signal number
+  std::string out, err;  // both streams, exactly
+  int status;            // exit status, or 128 + signal number
 };
+
+const int RETURNED = 199;  // the child's code came back instead of ending the process
+
+std::string readFile(const std::string &path);
 
 // A private TESSARK_HOME (mode 0755) holding qz.conf; removed on destruction.
 struct TestHome {
   explicit TestHome(const std::string &conf = "SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\n");
   ~TestHome();
   TestHome(const TestHome &) = delete;
-  TestHome &operator=(const TestHome &) = delete;
-
   std::string path(const std::string &relative) const { return dir + "/" + relative; }
-  // Writes a file (mode 0644), creating its directories (mode 0755).
-  void write(const std::string &relative, const std::string &content) const;
-  // Creates logs/admin with `mode`, so that the tool keeps its debug log.
+  // The tool keeps a debug log only where logs/admin exists.
   void makeLogDir(mode_t mode = 0755) const;
-  std::string debugLog() const;
-
+  std::string debugLog() const { return readFile(path("logs/admin/qzftconfig.log")); }
   std::string dir;
 };
 
-// Runs qzftconfig with `args` (argv[0] is the binary's path unless `argv0`
-// is given) under `home`, with LANG=C unless `env` sets it. A run as `uid`
-// (not -1) also takes that uid as its group. A run that outlives 60 seconds is
-// killed.
+// Runs `child` in a fork; one that outlives 60 seconds is killed.
+RunResult capture(const TestHome &home, const std::function<void()> &child);
+// The tool with LANG=C unless `env` sets it; as `uid` (and that group) unless -1.
 RunResult runTool(const TestHome &home, const std::vector<std::string> &args,
-                  const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1,
-                  const char *argv0 = nullptr);
-
-std::string readFile(const std::string &path);
+                  const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1);
