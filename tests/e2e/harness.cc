@@ -2,19 +2,22 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <ftw.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 static void fail(const std::string &what) { throw std::runtime_error(what); }
@@ -35,6 +38,20 @@ void writeFile(const std::string &path, const std::string &text) {
 
 std::string demoInventory() { return readFile(QZ_SOURCE_DIR "/qzsld/demo/inventory.json"); }
 
+static int removeEntry(const char *path, const struct stat *, int, struct FTW *) { return remove(path); }
+
+// The homes go at the end of a run that passed; QZ_KEEP_SITES keeps them.
+struct RemoveHomes : ::testing::Environment {
+  std::vector<std::string> homes;
+  void TearDown() override {
+    if (!getenv("QZ_KEEP_SITES") && ::testing::UnitTest::GetInstance()->Passed())
+      for (const std::string &home : homes)
+        nftw(home.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
+  }
+};
+static RemoveHomes *const made = new RemoveHomes;
+static ::testing::Environment *const registered = ::testing::AddGlobalTestEnvironment(made);
+
 static int freePort() {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
@@ -49,9 +66,7 @@ static int freePort() {
 }
 
 static double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return t.tv_sec + t.tv_nsec / 1e9;
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Waits up to `seconds` for `pid`; returns its wait status, or -1 if it still runs.
@@ -87,33 +102,64 @@ static void writeConfig(const Site &site) {
   chmod((site.home + "/qz.conf").c_str(), 0644);
 }
 
+// Forks and execs `args` with its output on `out` and `err`, in the C locale
+// and with TESSARK_HOME=`home` when given, as `uid` when it is not -1.
+static pid_t spawn(std::vector<std::string> args, int out, int err, const std::string &home,
+                   const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1) {
+  pid_t pid = fork();
+  if (pid != 0)
+    return pid;
+  dup2(out, 1);
+  dup2(err, 2);
+  unsetenv("LC_ALL");
+  unsetenv("LC_MESSAGES");
+  setenv("LANG", "C", 1);
+  if (!home.empty())
+    setenv("TESSARK_HOME", home.c_str(), 1);
+  for (const std::string &pair : env)
+    putenv(strdup(pair.c_str()));
+  if (uid != (uid_t)-1 && (setgid(uid) != 0 || setuid(uid) != 0))
+    _exit(126);
+  std::vector<char *> argv;
+  for (std::string &a : args)
+    argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+// Runs `args` to completion (killed after `seconds`) with its output captured.
+static RunResult runToEnd(const std::vector<std::string> &args, const std::string &home,
+                          const std::vector<std::string> &env, uid_t uid, int seconds) {
+  char outName[] = "/tmp/qzrun.out.XXXXXX", errName[] = "/tmp/qzrun.err.XXXXXX";
+  int out = mkstemp(outName), err = mkstemp(errName);
+  pid_t pid = spawn(args, out, err, home, env, uid);
+  int status = waitFor(pid, seconds);
+  if (status == -1) {
+    kill(pid, SIGKILL);
+    status = waitFor(pid, 5);
+  }
+  close(out);
+  close(err);
+  RunResult result{readFile(outName), readFile(errName), 0};
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  unlink(outName);
+  unlink(errName);
+  return result;
+}
+
 static pid_t spawnService(const Site &site, bool import) {
-  std::vector<std::string> args = {QZSLD_BIN,      "--port",    std::to_string(site.port),
-                                   "--db",         site.db,     "--journal",
-                                   site.journal,   "--ready-file", site.home + "/qzsld.ready"};
-  if (import) {
-    args.push_back("--inventory");
-    args.push_back(site.inventoryFile);
-  }
-  if (!site.options.faults.empty()) {
-    args.push_back("--faults");
-    args.push_back(site.faultsFile);
-  }
+  std::vector<std::string> args = {QZSLD_BIN, "--port",  std::to_string(site.port), "--db", site.db,
+                                   "--journal", site.journal, "--ready-file", site.home + "/qzsld.ready"};
+  if (import)
+    args.insert(args.end(), {"--inventory", site.inventoryFile});
+  if (!site.options.faults.empty())
+    args.insert(args.end(), {"--faults", site.faultsFile});
   args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
   unlink((site.home + "/qzsld.ready").c_str());
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open((site.home + "/qzsld.out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    dup2(out, 1);
-    dup2(out, 2);
-    setenv("TESSARK_HOME", site.home.c_str(), 1);
-    std::vector<char *> argv;
-    for (std::string &a : args)
-      argv.push_back(&a[0]);
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
+  int out = open((site.home + "/qzsld.out").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+  pid_t pid = spawn(args, out, out, site.home);
+  close(out);
   return pid;
 }
 
@@ -122,7 +168,7 @@ static pid_t spawnService(const Site &site, bool import) {
 static void launch(Site &site, bool import) {
   for (int attempt = 0; attempt < 5; ++attempt) {
     site.pid = spawnService(site, import);
-    double deadline = now() + 20;
+    double deadline = now() + 120;
     while (now() < deadline) {
       if (access((site.home + "/qzsld.ready").c_str(), F_OK) == 0)
         return;
@@ -148,6 +194,7 @@ Site startSite(const SiteOptions &options) {
   if (!mkdtemp(pattern))
     fail("mkdtemp");
   site.home = pattern;
+  made->homes.push_back(site.home);
   chmod(site.home.c_str(), 0755);
   makeDir(site.home + "/var", 0755);
   makeDir(site.home + "/logs", 0755);
@@ -168,75 +215,49 @@ Site startSite(const SiteOptions &options) {
   return site;
 }
 
-static void stopWith(Site &site, int signal) {
+int signalSite(Site &site, int signal) {
   if (site.pid <= 0)
-    return;
+    return -1;
   kill(site.pid, signal);
-  if (waitFor(site.pid, 10) == -1) {
+  int status = waitFor(site.pid, 10);
+  if (status == -1) {
     kill(site.pid, SIGKILL);
     waitFor(site.pid, 5);
   }
   site.pid = -1;
+  return status;
 }
 
-void stopSite(Site &site) { stopWith(site, SIGTERM); }
-void killSite(Site &site) { stopWith(site, SIGKILL); }
+void stopSite(Site &site) { signalSite(site, SIGTERM); }
+void killSite(Site &site) { signalSite(site, SIGKILL); }
 
 void restartSite(Site &site) {
   stopSite(site);
   launch(site, false);
 }
 
-static void runChild(const Site &site, const std::vector<std::string> &args,
-                     const std::vector<std::string> &env, uid_t uid, int out, int err) {
-  dup2(out, 1);
-  dup2(err, 2);
-  unsetenv("LC_ALL");
-  unsetenv("LC_MESSAGES");
-  setenv("LANG", "C", 1);
-  setenv("TESSARK_HOME", site.home.c_str(), 1);
-  for (const std::string &pair : env)
-    putenv(strdup(pair.c_str()));
-  if (uid != (uid_t)-1 && (setgid(uid) != 0 || setuid(uid) != 0))
-    _exit(126);
-  std::vector<std::string> all = {QZFTCONFIG_BIN};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char *> argv;
-  for (std::string &a : all)
-    argv.push_back(&a[0]);
-  argv.push_back(nullptr);
-  execv(argv[0], argv.data());
-  _exit(127);
-}
-
 RunResult runTool(const Site &site, const std::vector<std::string> &args,
                   const std::vector<std::string> &env, uid_t uid, int timeoutSeconds) {
-  char outName[] = "/tmp/qzrun.out.XXXXXX", errName[] = "/tmp/qzrun.err.XXXXXX";
-  int out = mkstemp(outName), err = mkstemp(errName);
-  pid_t pid = fork();
-  if (pid == 0)
-    runChild(site, args, env, uid, out, err);
-  int status = waitFor(pid, timeoutSeconds);
-  if (status == -1) {
-    kill(pid, SIGKILL);
-    status = waitFor(pid, 5);
-  }
-  close(out);
-  close(err);
-  RunResult result{readFile(outName), readFile(errName), 0};
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  unlink(outName);
-  unlink(errName);
-  return result;
+  std::vector<std::string> all = {QZFTCONFIG_BIN};
+  all.insert(all.end(), args.begin(), args.end());
+  return runToEnd(all, site.home, env, uid, timeoutSeconds);
 }
 
-std::vector<std::string> journal(const Site &site) {
+RunResult runService(const std::vector<std::string> &args, const std::string &home) {
+  std::vector<std::string> all = {QZSLD_BIN};
+  all.insert(all.end(), args.begin(), args.end());
+  return runToEnd(all, home, {}, (uid_t)-1, 120);
+}
+
+static std::vector<std::string> linesOf(const std::string &text) {
   std::vector<std::string> lines;
-  std::istringstream in(readFile(site.journal));
+  std::istringstream in(text);
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
   return lines;
 }
+
+std::vector<std::string> journal(const Site &site) { return linesOf(readFile(site.journal)); }
 
 void clearJournal(const Site &site) { truncate(site.journal.c_str(), 0); }
 
@@ -245,25 +266,18 @@ std::string debugLog(const Site &site) {
 }
 
 std::vector<std::string> ftCalls(const Site &site) {
-  static const char *const sessionCalls[] = {"getHostSession", "getFATServiceManager",
-                                             "aqueryFacet",    "amodifyFacet",
-                                             "acontrolFacet",  "destroy"};
+  static const std::set<std::string> sessionCalls = {"getHostSession", "getFATServiceManager", "aqueryFacet",
+                                                     "amodifyFacet",   "acontrolFacet",        "destroy"};
   std::vector<std::string> ft;
-  for (const std::string &line : journal(site)) {
-    std::string op = line.substr(0, line.find(' '));
-    bool session = false;
-    for (const char *name : sessionCalls)
-      session = session || op == name;
-    if (!session)
+  for (const std::string &line : journal(site))
+    if (!sessionCalls.count(line.substr(0, line.find(' '))))
       ft.push_back(line);
-  }
   return ft;
 }
 
 std::vector<std::string> logLines(const Site &site) {
   std::vector<std::string> lines;
-  std::istringstream in(debugLog(site));
-  for (std::string line; std::getline(in, line);) {
+  for (const std::string &line : linesOf(debugLog(site))) {
     // "date time [pid] [tid] level tag: text"
     std::istringstream fields(line);
     std::string date, time, pid, tid, level, tag;
@@ -280,11 +294,8 @@ std::vector<std::string> logLines(const Site &site) {
 }
 
 std::string faultRules(std::initializer_list<std::string> rules) {
-  std::string text = "{\"rules\": [";
-  const char *separator = "";
-  for (const std::string &rule : rules) {
-    text += separator + rule;
-    separator = ", ";
-  }
-  return text + "]}";
+  std::string text;
+  for (const std::string &rule : rules)
+    text += (text.empty() ? "" : ", ") + rule;
+  return "{\"rules\": [" + text + "]}";
 }

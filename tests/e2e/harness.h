@@ -32,12 +32,19 @@ struct Site {
 
 // Makes the home, writes qz.conf and starts qzsld (waiting until it listens).
 Site startSite(const SiteOptions &options);
-// Stops qzsld with SIGTERM (and waits); the home stays for inspection.
+// Stops qzsld with SIGTERM (and waits); the home stays for inspection until
+// the end of the run, and after it when a test failed or QZ_KEEP_SITES is set.
 void stopSite(Site &site);
 // Kills qzsld with SIGKILL (and waits).
 void killSite(Site &site);
+// Sends `signal` to qzsld and waits up to 10 s; its wait status, or -1 when it
+// had to be killed (or was not running).
+int signalSite(Site &site, int signal);
 // Starts qzsld again on the same database and port, without re-importing.
 void restartSite(Site &site);
+
+// Runs qzsld with `args` (and TESSARK_HOME=`home` when given) to completion.
+RunResult runService(const std::vector<std::string> &args, const std::string &home = "");
 
 // Runs qzftconfig with `args` against the site. `env` adds NAME=value pairs
 // (LANG=C unless given). Runs as `uid` when it is not -1. A run that takes more
