@@ -1,0 +1,239 @@
+// "-setconfig", "-getconfig", "-changeclient", "-deleteclient", "-changeserver"
+// and "-deleteserver", one row per case: what is printed, sent and logged and,
+// where something was stored, what is shown once qzsld has restarted.
+#include "changes_site.h"
+
+namespace {
+
+// Master server master1 with Preferred 15/5 and 4 clients per port of its
+// own; FT servers media1 (maximum 8) and media2; SAN clients c1 (no records
+// of its own), c2 (Never and 3 ports per server of its own) and c3.
+const char *const SITE = R"({"servers": [
+  {"hostName": "media1", "masterServerName": "master1", "state": 1,
+   "config": {"maxNumberOfPipes": 8, "numberOfPipes": 4}},
+  {"hostName": "media2", "masterServerName": "master1", "state": 1,
+   "config": {"maxNumberOfPipes": 16, "numberOfPipes": 2}}],
+ "clients": [{"fatClientInfo": {"hostName": "c1", "masterServerName": "master1", "state": 1}},
+  {"fatClientInfo": {"hostName": "c2", "masterServerName": "master1", "state": 1},
+   "afatUsageInfo": {"usagePref": "Never", "waitPeriod": {"backupWaitPeriod": 0, "restoreWaitPeriod": 0}}},
+  {"fatClientInfo": {"hostName": "c3", "masterServerName": "master1", "state": 1}}],
+ "usage": [{"host": "master1", "machineType": "QZSL_QZU_MASTER",
+            "usage": {"usagePref": "Preferred", "waitPeriod": {"backupWaitPeriod": 15, "restoreWaitPeriod": 5}}}],
+ "settings": [
+  {"host": "master1", "machineType": "QZSL_QZU_MASTER", "confName": "FT_MAX_CLIENTS_PER_PORT", "confValue": "4"},
+  {"host": "c2", "machineType": "QZSL_QZU_CLIENT", "confName": "FT_MAX_CLIENT_PORTS_PER_SERVER", "confValue": "3"}]})";
+
+struct Change {
+  const char *name;
+  std::string faults;  // fault rules ("" = none)
+  Lines args;
+  std::string out, err;
+  int status;
+  Lines calls;               // the FT calls, in order
+  Lines logged = {};         // debug-log lines that must be there
+  Lines check = {};          // run once qzsld has restarted ({} = none) ...
+  std::string shown = "";    // ... and its exact output
+};
+
+void PrintTo(const Change &row, std::ostream *os) { *os << row.name; }
+using ChangeTest = SiteTest<Change>;
+
+TEST_P(ChangeTest, LeavesExactlyWhatTheRowSays) {
+  const Change &c = GetParam();
+  SiteOptions options;
+  options.inventory = SITE;
+  options.faults = c.faults;
+  site = startSite(options);
+  RunResult r = runTool(site, c.args);
+  EXPECT_EQ(r.out, c.out);
+  EXPECT_EQ(r.err, c.err);
+  EXPECT_EQ(r.status, c.status);
+  EXPECT_EQ(ftCalls(site), c.calls);
+  expectLogged(site, c.logged);
+  if (c.check.empty()) return;
+  restartSite(site);
+  RunResult shown = runTool(site, c.check);
+  EXPECT_EQ(shown.out, c.shown);
+  EXPECT_EQ(shown.status, 0) << shown.err;
+}
+
+const char *const MASTER = "QZSL_QZU_MASTER", *const CLIENT = "QZSL_QZU_CLIENT";
+const char *const PORTS = "FT_MAX_CLIENT_PORTS_PER_SERVER", *const PER_PORT = "FT_MAX_CLIENTS_PER_PORT";
+
+std::string update(const std::string &host, const char *type, const char *key, const std::string &value,
+                   const char *op = "updateFTConfigInfoSeq") {
+  return std::string(op) + " \"" + host + "\" " + type + R"( [{"confName":")" + key +
+         R"(","confValue":")" + value + R"(","isClient":false}])";
+}
+std::string usage(const char *op, const std::string &host, const char *type, const char *pref,
+                  int backup = 0, int restore = 0) {
+  return std::string(op) + " \"" + host + "\" " + type + R"( {"usagePref":")" + pref +
+         R"(","waitPeriod":{"backupWaitPeriod":)" + std::to_string(backup) +
+         R"(,"restoreWaitPeriod":)" + std::to_string(restore) + R"(},"isClientUsageInfo":false})";
+}
+// A replacement that is refused, and the same record added.
+Lines setThenAdd(const std::string &host, const char *type, const char *pref, int backup = 0, int restore = 0) {
+  return {usage("setUsageInfo", host, type, pref, backup, restore),
+          usage("addUsageInfo", host, type, pref, backup, restore)};
+}
+// A row for a refusal reported with `message` about `object`.
+Change refused(const char *name, const std::string &faults, const Lines &args, const std::string &message,
+               const std::string &reason, int code, const Lines &calls, const std::string &object,
+               const Lines &check = {}, const std::string &shown = "", const std::string &extra = "") {
+  return {name, faults, args, "", refusalText(message, reason, code, extra), code, calls,
+          {"16 " + message + ":" + object}, check, shown};
+}
+
+const char *const SET_OK = "Defaults configured successfully\n\n";
+const std::string SET_FAILED = "Failed to configure defaults";
+const std::string KEYS = R"([{"confName":"FT_MAX_CLIENT_PORTS_PER_SERVER","confValue":"","isClient":false},)"
+                         R"({"confName":"FT_MAX_CLIENTS_PER_PORT","confValue":"","isClient":false}])";
+const Lines GETCONFIG = {R"(getUsageInfo "master1" QZSL_QZU_MASTER)",
+                         R"(getFTConfigInfoSeq "master1" "master1" QZSL_QZU_MASTER )" + KEYS};
+const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Defaults, ChangeTest,
+    ::testing::Values(
+        Change{"PortSettingsInTwoCallsAsTyped", "", {"-setconfig", "-np", "04", "-ncp", "3"}, SET_OK, "", 0,
+               {update("master1", MASTER, PORTS, "04"), update("master1", MASTER, PER_PORT, "3")},
+               {"4 Defaults configured successfully:master1"},
+               {"-getconfig"}, "u master1 04 3 preferred 15 5\n"},
+        Change{"PreferredWithBothWaits", "", {"-setconfig", "-ftpref", "preferred", "-ftwait", "30", "-ftrwait", "45"},
+               SET_OK, "", 0, {usage("setUsageInfo", "master1", MASTER, "Preferred", 30, 45)}, {},
+               {"-getconfig"}, "u master1 2 4 preferred 30 45\n"},
+        // m2 has no preference of its own to replace, nor port settings.
+        Change{"FailOnAnotherMasterIsAdded", "", {"-setconfig", "-M", "m2", "-ftpref", "fail"}, SET_OK, "", 0,
+               setThenAdd("m2", MASTER, "FailIfNoFT"), {}, {"-getconfig", "-M", "m2"}, "u m2 2 2 fail 0 0\n"},
+        // The first of two port settings stays when the second is refused.
+        refused("SecondPortSettingRefused",
+                faultRules({R"({"op": "updateFTConfigInfoSeq", "call": 2, "action": "raise",
+                                "errors": [{"errorCode": 9, "localizedMsg": "no"}]})"}),
+                {"-setconfig", "-np", "6", "-ncp", "5"}, SET_FAILED, "no", 9,
+                {update("master1", MASTER, PORTS, "6"), update("master1", MASTER, PER_PORT, "5")}, "master1",
+                {"-getconfig"}, "u master1 6 4 preferred 15 5\n"),
+        refused("AddRefusedAfterSetRefused",
+                faultRules({refusal("setUsageInfo", 227, "no preference"), refusal("addUsageInfo", 228, "exists")}),
+                {"-setconfig", "-ftpref", "never"}, SET_FAILED, "exists", 228, setThenAdd("master1", MASTER, "Never"),
+                "master1"),
+        // A transport failure is no refusal: nothing is added after it.
+        Change{"TransportFailureIsNoRefusal",
+               faultRules({R"({"op": "setUsageInfo", "action": "system", "exception": "COMM_FAILURE"})"}),
+               {"-setconfig", "-ftpref", "always"}, "", CORBA_FAILURE, 130,
+               {usage("setUsageInfo", "master1", MASTER, "Always")},
+               {"16 CORBA Exception caught as IDL:omg.org/CORBA/COMM_FAILURE:1.0"
+                " (minor code 0x00000000, completed: NO)"}},
+        refused("GetconfigUsageRefused", faultRules({refusal("getUsageInfo", 227, "no preference", "m2")}),
+                {"-getconfig", "-M", "m2"}, "Failed to read default values", "no preference", 227,
+                {R"(getUsageInfo "m2" QZSL_QZU_MASTER)"}, "m2"),
+        refused("GetconfigSettingsRefused", faultRules({refusal("getFTConfigInfoSeq", 31, "unreadable")}),
+                {"-getconfig"}, "Failed to read FT config information", "unreadable", 31, GETCONFIG, "master1"),
+        // Records the service leaves out or fills oddly show the defaults.
+        Change{"GetconfigWithoutUsage", faultRules({R"({"op": "getUsageInfo", "action": "nil"})"}),
+               {"-getconfig"}, "u master1 2 4 never 0 0\n", "", 0, GETCONFIG},
+        Change{"GetconfigWithoutWait", reply("getUsageInfo", R"({"usagePref": "FailIfNoFT", "waitPeriod": null})"),
+               {"-getconfig", "-verbose"},
+               "Master Server      : master1\nClient Ports/Server: 2\nClients/Target port: 4\n"
+               "FT Preference      : fail\nBackup Wait Time   : 0\nRestore Wait Time  : 0\n", "", 0, GETCONFIG},
+        Change{"GetconfigUnknownPreference", reply("getUsageInfo", R"({"usagePref": "Sometimes",
+                                                 "waitPeriod": {"backupWaitPeriod": 7, "restoreWaitPeriod": 8}})"),
+               {"-getconfig"}, "u master1 2 4 never 7 8\n", "", 0, GETCONFIG},
+        // Null elements and unknown names are passed over; a later duplicate wins.
+        Change{"GetconfigOddSettings",
+               reply("getFTConfigInfoSeq", R"([null, {"confName": "FT_MAX_CLIENTS_PER_PORT", "confValue": "9"},
+                      {"confName": "FT_OTHER", "confValue": "x"}, {"confName": "FT_MAX_CLIENT_PORTS_PER_SERVER",
+                      "confValue": "5"}, {"confName": "FT_MAX_CLIENT_PORTS_PER_SERVER", "confValue": "6"}])"),
+               {"-getconfig"}, "u master1 6 9 preferred 15 5\n", "", 0, GETCONFIG}),
+    rowName<Change>);
+
+const char *const CHANGED = "SAN client preferences changed successfully\n\n";
+const char *const DELETED = "SAN client deleted successfully\n\n";
+const std::string UNKNOWN_CLIENT = "SAN client nosuch is not known to the FT service";
+const Lines C1 = {"-listclients", "-C", "c1"}, C2 = {"-listclients", "-C", "c2"};
+Lines deletion(const std::string &client) {
+  return {"deleteClient \"" + client + "\"", "deleteUsageInfo \"" + client + "\"",
+          update(client, CLIENT, PORTS, "", "deleteFTConfigInfoSeq")};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clients, ChangeTest,
+    ::testing::Values(
+        // c1 has no record of its own: the replacement is refused and the record added.
+        Change{"PreferredIsAdded", "", {"-cc", "-C", "c1", "-ftpref", "preferred", "-ftwait", "10", "-ftrwait", "20"},
+               CHANGED, "", 0, setThenAdd("c1", CLIENT, "Preferred", 10, 20),
+               {"4 SAN client preferences changed successfully:c1"}, C1,
+               "c c1  active master1 0 2 preferred 10 20\n\n"},
+        Change{"AlwaysReplacesTheOwnRecord", "", {"-changeclient", "-C", "c2", "-ftpref", "always"}, CHANGED, "", 0,
+               {usage("setUsageInfo", "c2", CLIENT, "Always")}, {}, C2, "c c2  active master1 0 3 always 0 0\n\n"},
+        Change{"AloneFallsBackToTheMasterDefaults", "", {"-changeclient", "-C", "c2"}, CHANGED, "", 0,
+               {R"(deleteUsageInfo "c2")"}, {}, C2, "c c2  active master1 0 3 preferred 15 5\n\n"},
+        // Nothing of its own to remove is no failure.
+        Change{"AloneWithoutRecord", "", {"-changeclient", "-C", "c1"}, CHANGED, "", 0, {R"(deleteUsageInfo "c1")"},
+               {"8 This client was already using master server defaults: c1"}},
+        Change{"PortsPerServerAsTyped", "", {"-changeclient", "-C", "c1", "-np", "04"}, CHANGED, "", 0,
+               {update("c1", CLIENT, PORTS, "04")}, {}, C1, "c c1  active master1 0 04 preferred 15 5\n\n"},
+        refused("PortsRefused", "", {"-changeclient", "-C", "nosuch", "-np", "2"},
+                "Failed to change SAN client FT configuration for -np", UNKNOWN_CLIENT, 222,
+                {update("nosuch", CLIENT, PORTS, "2")}, "nosuch"),
+        refused("PreferenceRefused", "", {"-changeclient", "-C", "nosuch", "-ftpref", "never"},
+                "Failed to change SAN client preferences", UNKNOWN_CLIENT, 222, setThenAdd("nosuch", CLIENT, "Never"),
+                "nosuch"),
+        Change{"Delete", "", {"-deleteclient", "c2"}, DELETED, "", 0, deletion("c2"),
+               {"4 SAN client deleted successfully:c2"}, {"-listclients"},
+               "c c1  active master1 0 2 preferred 15 5\n\nc c3  active master1 0 2 preferred 15 5\n\n"},
+        // Refusals of the record removals are harmless.
+        Change{"DeleteWithoutRecords", "", {"-dc", "c1", "-verbose"}, DELETED, "", 0, deletion("c1"),
+               {"16 Failed to delete preferences record, client might have used master server defaults: c1",
+                "16 Failed to delete client ports/server record, client might have used master server defaults: c1"}},
+        refused("DeleteUnknownStopsAtOnce", "", {"-deleteclient", "nosuch"}, "Failed to delete the SAN client",
+                UNKNOWN_CLIENT, 222, {R"(deleteClient "nosuch")"}, "nosuch"),
+        // A transport failure on a record removal is not harmless.
+        Change{"DeleteTransportFailure",
+               faultRules({R"({"op": "deleteFTConfigInfoSeq", "action": "system", "exception": "INTERNAL"})"}),
+               {"-deleteclient", "c2"}, "", CORBA_FAILURE, 130, deletion("c2")}),
+    rowName<Change>);
+
+const std::string SERVER_FAILED = "Failed to change FT server settings";
+const std::string UNKNOWN_SERVER = "FT server nosuch is not known to the FT service";
+const Lines MEDIA1 = {"-listservers", "-Me", "media1"};
+Lines serverChange(const char *server, const char *active, const char *limit = nullptr) {
+  Lines calls = {"changeServerState \"" + std::string(server) + "\" " + active,
+                 "getServerConfiguration \"" + std::string(server) + "\""};
+  if (limit) calls.push_back("setServerPipeLimit \"" + std::string(server) + "\" " + limit);
+  return calls;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, ChangeTest,
+    ::testing::Values(
+        Change{"DisabledWithTheMaximum", "", {"-changeserver", "-Me", "media1", "-l", "8", "-state", "disabled"},
+               "FT server settings changed successfully\n\n", "", 0, serverChange("media1", "false", "8"),
+               {"4 FT server settings changed successfully:media1"}, MEDIA1, "m media1  disabled 8\n\n"},
+        // The state is changed before the limit is checked, and stays changed.
+        Change{"LimitAboveTheMaximum", "", {"-cs", "-Me", "media1", "-l", "9", "-state", "disabled"}, "",
+               "Connection limit exceeds, maximum connection limit: 8\n\n\nUSAGE:\n"
+               "    qzftconfig -[cs]changeserver -Me <media_server>\n"
+               "               -l <connection_limit> -state <active | disabled>\n\n",
+               20, serverChange("media1", "false"), {}, MEDIA1, "m media1  disabled 4\n\n"},
+        refused("UnknownServer", "", {"-changeserver", "-Me", "nosuch", "-l", "2", "-state", "active"},
+                SERVER_FAILED, UNKNOWN_SERVER, 221, {R"(changeServerState "nosuch" true)"}, "nosuch"),
+        refused("ConfigurationUnreadable",
+                faultRules({refusal("getServerConfiguration", 77, "media server down", "", "no answer")}),
+                {"-changeserver", "-Me", "media1", "-l", "2", "-state", "disabled"},
+                "Failed to read server configuration; Media Server might be down", "media server down", 77,
+                serverChange("media1", "false"), "media1", MEDIA1, "m media1  disabled 4\n\n", "no answer"),
+        refused("LimitRefused", faultRules({refusal("setServerPipeLimit", 225, "limit out of range")}),
+                {"-changeserver", "-Me", "media2", "-l", "16", "-state", "active"}, SERVER_FAILED,
+                "limit out of range", 225, serverChange("media2", "true", "16"), "media2"),
+        // Without a configuration record there is no maximum to check against.
+        Change{"ConfigurationWithoutRecord", faultRules({R"({"op": "getServerConfiguration", "action": "nil"})"}),
+               {"-changeserver", "-Me", "media1", "-l", "2", "-state", "active"}, "",
+               "Encountered with an error, check the log for details\n\n", 130, serverChange("media1", "true")},
+        Change{"Delete", "", {"-deleteserver", "media2"}, "FT server deleted successfully\n\n", "", 0,
+               {R"(deleteServer "media2")"}, {"4 FT server deleted successfully:media2"},
+               {"-listservers"}, "m media1  active 4\n\n"},
+        refused("DeleteUnknown", "", {"-ds", "nosuch"}, "Failed to delete the FT server", UNKNOWN_SERVER, 221,
+                {R"(deleteServer "nosuch")"}, "nosuch")),
+    rowName<Change>);
+
+}  // namespace
