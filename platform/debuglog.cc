@@ -12,6 +12,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include "platform/hostinfo.h"
 #include "platform/masterconfig.h"
 
 namespace {
@@ -111,9 +112,10 @@ void logparams(int argc, char **argv) {
     else
       line += argv[i];
   }
-  const char *tag = argv[0] != nullptr ? argv[0] : "";
-  const char *slash = strrchr(tag, '/');
-  logmsg(LOG_TRACE, line.c_str(), slash != nullptr ? slash + 1 : tag);
+  // The same tag as every other line of the run, so one grep finds them all.
+  const char *base = baseName(argv[0], "exe");
+  std::string tag = base != nullptr ? base : "";
+  logmsg(LOG_TRACE, line.c_str(), tag.c_str());
 }
 
 int get_configured_verbose(const char *program, const char *name) {

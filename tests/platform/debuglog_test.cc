@@ -47,7 +47,7 @@ TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {
   logmsg(LOG_ERROR, "No SAN clients found:", "qzftconfig");
   logmsg(LOG_TRACE, nullptr, nullptr);
   logmsg(LOG_WARNING, "first\nsecond\r\nthird\n\n", "t");
-  char *argv[] = {const_cast<char *>("/opt/bin/qzftconfig"), const_cast<char *>("-lc"),
+  char *argv[] = {const_cast<char *>("/opt/bin/qzftconfig.exe"), const_cast<char *>("-lc"),
                   const_cast<char *>("-C"), const_cast<char *>("host a"), const_cast<char *>("")};
   logparams(5, argv);
   std::vector<std::string> got = lines();
@@ -57,7 +57,7 @@ TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {
   EXPECT_EQ(fields(got[1]), pid + " 16 qzftconfig: No SAN clients found:");
   EXPECT_EQ(fields(got[2]), pid + " 2 : ");
   EXPECT_EQ(fields(got[3]), pid + " 8 t: first second  third");
-  EXPECT_EQ(fields(got[4]), pid + " 2 qzftconfig: command line: /opt/bin/qzftconfig -lc -C \"host a\" \"\"");
+  EXPECT_EQ(fields(got[4]), pid + " 2 qzftconfig: command line: /opt/bin/qzftconfig.exe -lc -C \"host a\" \"\"");
 
   std::filesystem::remove(path("logs/admin/qzftconfig.log"));
   mode_t old = umask(022);
