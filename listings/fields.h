@@ -53,6 +53,24 @@ target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
 // The verbose lines of one LUN under its port header, and the empty line after them.
 void printLunVerbose(const target_device_t &v);
 
+// Calls `each(values, newPort)` for every device of `server` in order, where
+// `newPort` says the device opens a port group; false when there was none.
+template <class Each> bool forEachTargetDevice(const FATServer::FATServerInfo *server, Each each) {
+  const FATServer::FATPseudoDeviceInfoSeq &devices = server->devices();
+  bool any = false;
+  int lastPort = -1;
+  for (CORBA::ULong i = 0; i < devices.length(); ++i) {
+    if (!devices[i].in()) continue;
+    target_device_t values = targetDeviceValues(devices[i].in(), server->pipes());
+    // A device without a port never shares a header with another one.
+    bool newPort = values.port != lastPort || values.port == -1;
+    lastPort = values.port;
+    each(values, newPort);
+    any = true;
+  }
+  return any;
+}
+
 // Sets `key` of `object` to a JSON string or integer that the object owns.
 void setJsonText(json_t *object, const char *key, const char *text);
 void setJsonInt(json_t *object, const char *key, long long value);

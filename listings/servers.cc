@@ -72,18 +72,8 @@ void appendLunJson(json_t *luns, const target_device_t &v) {
 // Prints the LUNs of a server grouped by port; `hbaList` is its "FT Server
 // Target HBA List" in JSON mode.
 bool printLuns(const FATServer::FATServerInfo *server, json_t *hbaList) {
-  const FATServer::FATPseudoDeviceInfoSeq &devices = server->devices();
-  const FATServer::FATPipeInfoSeq &pipes = server->pipes();
-  bool printed = false;
-  int lastPort = -1;
   json_t *luns = nullptr;  // the "LUN List" of the current port object
-  for (CORBA::ULong i = 0; i < devices.length(); ++i) {
-    const FATServer::FATPseudoDeviceInfo *device = devices[i].in();
-    if (!device) continue;
-    target_device_t values = targetDeviceValues(device, pipes);
-    // A device without a port never shares a header with another one.
-    bool newPort = values.port != lastPort || values.port == -1;
-    if (newPort) lastPort = values.port;
+  return forEachTargetDevice(server, [&](const target_device_t &values, bool newPort) {
     if (vbose) {
       printLunVerbose(values, newPort);
     } else if (gJson) {
@@ -92,9 +82,7 @@ bool printLuns(const FATServer::FATServerInfo *server, json_t *hbaList) {
     } else {
       printLunCompact(values);
     }
-    printed = true;
-  }
-  return printed;
+  });
 }
 
 }  // namespace

@@ -34,22 +34,12 @@ int printTargetDetails(FATServer::FATServerInfo *info) {
   else
     printf("m %s\n", info->hostName());
 
-  const FATServer::FATPseudoDeviceInfoSeq &devices = info->devices();
-  const FATServer::FATPipeInfoSeq &pipes = info->pipes();
-  bool printed = false;
-  int lastPort = -1;
-  for (CORBA::ULong i = 0; i < devices.length(); ++i) {
-    const FATServer::FATPseudoDeviceInfo *device = devices[i].in();
-    if (!device) continue;
-    target_device_t values = targetDeviceValues(device, pipes);
-    bool newPort = values.port != lastPort || values.port == -1;
-    if (newPort) lastPort = values.port;
+  bool printed = forEachTargetDevice(info, [](const target_device_t &values, bool newPort) {
     if (vbose)
       printTargetVerbose(values, newPort);
     else
       printTargetCompact(values);
-    printed = true;
-  }
+  });
   if (!printed) printf("\n");
   return 1;
 }
