@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {update("master1", MASTER, PORTS, "6"), update("master1", MASTER, PER_PORT, "5")}, "master1",
                 {"-getconfig"}, "u master1 6 4 preferred 15 5\n"),
         refused("AddRefusedAfterSetRefused",
-                faultRules({refusal("setUsageInfo", 227, "no preference"), refusal("addUsageInfo", 228, "exists")}),
+                faultRules({refusalRule("setUsageInfo", 227, "no preference"), refusalRule("addUsageInfo", 228, "exists")}),
                 {"-setconfig", "-ftpref", "never"}, SET_FAILED, "exists", 228, setThenAdd("master1", MASTER, "Never"),
                 "master1"),
         // A transport failure is no refusal: nothing is added after it.
@@ -123,26 +123,26 @@ INSTANTIATE_TEST_SUITE_P(
                {usage("setUsageInfo", "master1", MASTER, "Always")},
                {"16 CORBA Exception caught as IDL:omg.org/CORBA/COMM_FAILURE:1.0"
                 " (minor code 0x00000000, completed: NO)"}},
-        refused("GetconfigUsageRefused", faultRules({refusal("getUsageInfo", 227, "no preference", "m2")}),
+        refused("GetconfigUsageRefused", faultRules({refusalRule("getUsageInfo", 227, "no preference", "m2")}),
                 {"-getconfig", "-M", "m2"}, "Failed to read default values", "no preference", 227,
                 {R"(getUsageInfo "m2" QZSL_QZU_MASTER)"}, "m2"),
-        refused("GetconfigSettingsRefused", faultRules({refusal("getFTConfigInfoSeq", 31, "unreadable")}),
+        refused("GetconfigSettingsRefused", faultRules({refusalRule("getFTConfigInfoSeq", 31, "unreadable")}),
                 {"-getconfig"}, "Failed to read FT config information", "unreadable", 31, GETCONFIG, "master1"),
         // Records the service leaves out or fills oddly show the defaults.
         Change{"GetconfigWithoutUsage", faultRules({R"({"op": "getUsageInfo", "action": "nil"})"}),
                {"-getconfig"}, "u master1 2 4 never 0 0\n", "", 0, GETCONFIG},
-        Change{"GetconfigWithoutWait", reply("getUsageInfo", R"({"usagePref": "FailIfNoFT", "waitPeriod": null})"),
+        Change{"GetconfigWithoutWait", faultRules({replyRule("getUsageInfo", R"({"usagePref": "FailIfNoFT", "waitPeriod": null})")}),
                {"-getconfig", "-verbose"},
                "Master Server      : master1\nClient Ports/Server: 2\nClients/Target port: 4\n"
                "FT Preference      : fail\nBackup Wait Time   : 0\nRestore Wait Time  : 0\n", "", 0, GETCONFIG},
-        Change{"GetconfigUnknownPreference", reply("getUsageInfo", R"({"usagePref": "Sometimes",
-                                                 "waitPeriod": {"backupWaitPeriod": 7, "restoreWaitPeriod": 8}})"),
+        Change{"GetconfigUnknownPreference", faultRules({replyRule("getUsageInfo", R"({"usagePref": "Sometimes",
+                                                 "waitPeriod": {"backupWaitPeriod": 7, "restoreWaitPeriod": 8}})")}),
                {"-getconfig"}, "u master1 2 4 never 7 8\n", "", 0, GETCONFIG},
         // Null elements and unknown names are passed over; a later duplicate wins.
         Change{"GetconfigOddSettings",
-               reply("getFTConfigInfoSeq", R"([null, {"confName": "FT_MAX_CLIENTS_PER_PORT", "confValue": "9"},
+               faultRules({replyRule("getFTConfigInfoSeq", R"([null, {"confName": "FT_MAX_CLIENTS_PER_PORT", "confValue": "9"},
                       {"confName": "FT_OTHER", "confValue": "x"}, {"confName": "FT_MAX_CLIENT_PORTS_PER_SERVER",
-                      "confValue": "5"}, {"confName": "FT_MAX_CLIENT_PORTS_PER_SERVER", "confValue": "6"}])"),
+                      "confValue": "5"}, {"confName": "FT_MAX_CLIENT_PORTS_PER_SERVER", "confValue": "6"}])")}),
                {"-getconfig"}, "u master1 6 9 preferred 15 5\n", "", 0, GETCONFIG}),
     rowName<Change>);
 
@@ -218,11 +218,11 @@ INSTANTIATE_TEST_SUITE_P(
         refused("UnknownServer", "", {"-changeserver", "-Me", "nosuch", "-l", "2", "-state", "active"},
                 SERVER_FAILED, UNKNOWN_SERVER, 221, {R"(changeServerState "nosuch" true)"}, "nosuch"),
         refused("ConfigurationUnreadable",
-                faultRules({refusal("getServerConfiguration", 77, "media server down", "", "no answer")}),
+                faultRules({refusalRule("getServerConfiguration", 77, "media server down", "", "no answer")}),
                 {"-changeserver", "-Me", "media1", "-l", "2", "-state", "disabled"},
                 "Failed to read server configuration; Media Server might be down", "media server down", 77,
                 serverChange("media1", "false"), "media1", MEDIA1, "m media1  disabled 4\n\n", "no answer"),
-        refused("LimitRefused", faultRules({refusal("setServerPipeLimit", 225, "limit out of range")}),
+        refused("LimitRefused", faultRules({refusalRule("setServerPipeLimit", 225, "limit out of range")}),
                 {"-changeserver", "-Me", "media2", "-l", "16", "-state", "active"}, SERVER_FAILED,
                 "limit out of range", 225, serverChange("media2", "true", "16"), "media2"),
         // Without a configuration record there is no maximum to check against.

@@ -11,15 +11,6 @@
 
 using Lines = std::vector<std::string>;
 
-// A "raise" rule refusing `op` (for `arg` only, when given) with one record.
-inline std::string refusal(const std::string &op, int code, const std::string &message,
-                           const std::string &arg = "", const std::string &extra = "") {
-  std::string rule = R"({"op": ")" + op + R"(", )";
-  if (!arg.empty()) rule += R"("arg": ")" + arg + R"(", )";
-  return rule + R"("action": "raise", "errors": [{"errorCode": )" + std::to_string(code) +
-         R"(, "localizedMsg": ")" + message + R"(", "additionalMsg": ")" + extra + R"("}]})";
-}
-
 // What the tool prints on stderr for a refusal reported with `message`.
 inline std::string refusalText(const std::string &message, const std::string &reason, int code,
                                const std::string &extra = "") {
@@ -38,11 +29,6 @@ inline void expectLogged(const Site &site, const Lines &expected) {
   for (const std::string &line : expected)
     EXPECT_NE(std::find(all.begin(), all.end(), line), all.end())
         << line << " not in " << ::testing::PrintToString(all);
-}
-
-// A rule answering every call of `op` with `result` (JSON text).
-inline std::string reply(const char *op, const std::string &result) {
-  return faultRules({R"({"op": ")" + std::string(op) + R"(", "action": "reply", "result": )" + result + "}"});
 }
 
 // A table of rows, each run against a site of its own.

@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Each request takes more than half the time-out: the launch wait starts
         // afresh whenever an entry comes free, so the third round still starts.
         Rescan{"TwelveSlowButSteady", 12, "", 2500, true, {"-rescanallclients"}, summary(12, 12), "", 0, requests(12)},
-        Rescan{"OneRefusal", 3, faultRules({refusal("startClientDiscovery", 25, "discovery failed", "c2")}), 0, false,
+        Rescan{"OneRefusal", 3, faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c2")}), 0, false,
                {"-rescanallclients"}, summary(3, 2), "Rescan result status for client c2 = 25\n", 25, requests(3),
                {"16 Rescan result status for client c2 = 25"}},
         Rescan{"OneNeverAnswers", 3, faultRules({hang("c2")}), 0, true, {"-rescanallclients"}, summary(3, 2),
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                {"4 Waiting for the following clients:"}},
         // A refusal collected before the time-out decides the run status.
         Rescan{"RefusalBeforeTimeOut", 3,
-               faultRules({refusal("startClientDiscovery", 25, "discovery failed", "c1"), hang("c3")}), 0, true,
+               faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c1"), hang("c3")}), 0, true,
                {"-rescanallclients"}, summary(3, 1),
                "Rescan result status for client c1 = 25\n" + std::string(TIMED_OUT) + "c3\n", 25, requests(3)},
         // Five requests that never end hold every entry: the clients still
@@ -124,13 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
                "\nRescan for the following clients was not attempted:\nc6\nc7\n" + std::string(TIMED_OUT) +
                    "c1\nc2\nc3\nc4\nc5\n",
                47, requests(5), {"16 Rescan for the following clients was not attempted:", "16 c7"}},
-        Rescan{"ClientListRefused", 3, faultRules({refusal("getSANClientList", 31, "list unavailable")}), 0, false,
+        Rescan{"ClientListRefused", 3, faultRules({refusalRule("getSANClientList", 31, "list unavailable")}), 0, false,
                {"-rescanallclients"}, "", refusalText("Failed to get SAN client details", "list unavailable", 31), 31,
                {LIST}, {"16 Failed to get SAN client details:"}},
         Rescan{"NoClients", 0, "", 0, false, {"-rescanallclients"}, "No SAN clients found\n\n", "", 0, {LIST}},
         // Elements without client information are passed over.
-        Rescan{"ListWithNullElements", 3, reply("getSANClientList", R"([{"fatClientInfo": {"hostName": "c1"}}, null,
-                                      {"fatClientInfo": null}, {"fatClientInfo": {"hostName": "c3"}}])"),
+        Rescan{"ListWithNullElements", 3, faultRules({replyRule("getSANClientList", R"([{"fatClientInfo": {"hostName": "c1"}}, null,
+                                      {"fatClientInfo": null}, {"fatClientInfo": {"hostName": "c3"}}])")}),
                0, false, {"-rescanallclients"}, summary(2, 2), "", 0, {LIST, discovery("c1"), discovery("c3")}},
         // A transport failure inside a worker ends the whole run.
         Rescan{"TransportFailureInAWorker", 1,

@@ -299,3 +299,17 @@ std::string faultRules(std::initializer_list<std::string> rules) {
     text += (text.empty() ? "" : ", ") + rule;
   return "{\"rules\": [" + text + "]}";
 }
+
+static std::string ruleHead(const std::string &op, const std::string &arg) {
+  return R"({"op": ")" + op + "\", " + (arg.empty() ? "" : R"("arg": ")" + arg + "\", ");
+}
+
+std::string refusalRule(const std::string &op, int code, const std::string &message, const std::string &arg,
+                        const std::string &extra) {
+  return ruleHead(op, arg) + R"("action": "raise", "errors": [{"errorCode": )" + std::to_string(code) +
+         R"(, "localizedMsg": ")" + message + R"(", "additionalMsg": ")" + extra + R"("}]})";
+}
+
+std::string replyRule(const std::string &op, const std::string &result, const std::string &arg) {
+  return ruleHead(op, arg) + R"("action": "reply", "result": )" + result + "}";
+}

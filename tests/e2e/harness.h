@@ -71,3 +71,8 @@ std::string demoInventory();
 
 // A fault-rule document from rule objects written as JSON text.
 std::string faultRules(std::initializer_list<std::string> rules);
+// A rule refusing `op` (for `arg` only, when given) with one error record.
+std::string refusalRule(const std::string &op, int code, const std::string &message,
+                        const std::string &arg = "", const std::string &extra = "");
+// A rule answering `op` (for `arg` only, when given) with `result`, a JSON text.
+std::string replyRule(const std::string &op, const std::string &result, const std::string &arg = "");

@@ -13,11 +13,11 @@ const char *const MEDIA1_PIPES = "m media1 2 3 11 backup\n"
                                  "m media1 1 0 15 unknown\n";
 
 const std::string NULL_PIPES = faultRules(
-    {reply("getServerPipeList", R"([null, {"status": 1, "pipeId": 1}, null])", "inactive"),
-     reply("getClientPipeList", "[null, null]", "hollow")});
+    {replyRule("getServerPipeList", R"([null, {"status": 1, "pipeId": 1}, null])", "inactive"),
+     replyRule("getClientPipeList", "[null, null]", "hollow")});
 // Pipe statistics, job extras, buffers and expansion attributes need value
 // factories of their own on the tool's side.
-const std::string FULL_PIPE = faultRules({reply("getClientPipeList", R"([{
+const std::string FULL_PIPE = faultRules({replyRule("getClientPipeList", R"([{
     "expansion": [{"name": "x-vendor"}],
     "devicePath": {"deviceServerName": "media1", "hbaPort": {"portNumber": 3, "expansion": [{"name": "a"}]},
                    "device": {"lun": 9, "devicePort": {"portNumber": 4}}},
@@ -51,17 +51,17 @@ INSTANTIATE_TEST_SUITE_P(
         // Refused client lists are skipped silently, and the walk adds no
         // empty line after a server's pipes.
         ListingCase{"WalkEndingOnAnActiveServer", LAYOUT_SITE,
-                    faultRules({reply("getFATServerList", R"([{"hostName": "media2"}, null, {"hostName": "media1"}])"),
-                                refusal("getClientPipeList", 5, "refused")}),
+                    faultRules({replyRule("getFATServerList", R"([{"hostName": "media2"}, null, {"hostName": "media1"}])"),
+                                refusalRule("getClientPipeList", 5, "refused")}),
                     {"-listactive"}, MEDIA1_PIPES, "", 0, std::nullopt, Lines{}},
         ListingCase{"WalkWithBothListsRefused", LAYOUT_SITE,
-                    faultRules({refusal("getSANClientList", 5, "no"), refusal("getFATServerList", 5, "no")}),
+                    faultRules({refusalRule("getSANClientList", 5, "no"), refusalRule("getFATServerList", 5, "no")}),
                     {"-listactive"}, "No active connections found\n\n", "", 0, std::nullopt,
                     Lines{"16 No active client connections found", "16 No active SAN client connections found",
                           "16 No active FT servers connections found", "16 No active FT servers connections found",
                           "4 No active connections found:"}},
         ListingCase{"RefusedForOneHost", LAYOUT_SITE,
-                    faultRules({refusal("getServerPipeList", 77, "server unreachable", "try again")}),
+                    faultRules({refusalRule("getServerPipeList", 77, "server unreachable", "", "try again")}),
                     {"-listactive", "-Me", "media1"}, "",
                     "Failed to get active connection details\n\nEXIT error: server unreachable\n"
                     "EXIT status = 77\ntry again\n", 77},

@@ -28,15 +28,15 @@ const std::string C3_VERBOSE = "SAN Client Name      : c3\nSAN Client Version   
                                device("active", "media1", "active", -1, "UNASSIGNED", -1);
 
 const std::string NULL_CLIENTS = faultRules(
-    {reply("getSANClientList",
+    {replyRule("getSANClientList",
            R"([null, {"fatClientInfo": {"hostName": "n1", "masterServerName": "m", "serviceVersion": "1", "state": 1,
                 "hostDevices": [null, {"deviceServerName": "media1", "status": 1, "hbaPort": {"portNumber": 4}}, null]},
                "afatUsageInfo": {"usagePref": "FailIfNoFT", "waitPeriod": null}},
               {"fatClientInfo": null, "afatUsageInfo": null}, null])"),
-     reply("getFTConfigInfoSeq", "[null]")});
+     replyRule("getFTConfigInfoSeq", "[null]")});
 const std::string NO_CLIENT_RECORDS =
-    faultRules({reply("getSANClientList", R"([null, {"fatClientInfo": null}])"),
-                reply("getSANClientInfo", R"({"fatClientInfo": null})", "bare")});
+    faultRules({replyRule("getSANClientList", R"([null, {"fatClientInfo": null}])"),
+                replyRule("getSANClientInfo", R"({"fatClientInfo": null})", "bare")});
 const std::string C1_REFUSALS = faultRules(
     {R"({"op": "getMediaServersCountOfClient", "arg": "c1", "action": "raise", "errors": [{"errorCode": 9}]})",
      R"({"op": "getFTConfigInfoSeq", "arg": "c1", "action": "raise", "errors": [{"errorCode": 9}]})",
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "No SAN clients found\n\n", "", 0, Lines{"getSANClientList \"master1\" \"media2\""},
                     Lines{"4 No SAN clients found:"}},
         ListingCase{"RefusedList", LAYOUT_SITE,
-                    faultRules({refusal("getSANClientList", 5, "database is locked", "retry later")}),
+                    faultRules({refusalRule("getSANClientList", 5, "database is locked", "", "retry later")}),
                     {"-listclients", "-json"}, "",
                     "Failed to get SAN client details\n\nEXIT error: database is locked\n"
                     "EXIT status = 5\nretry later\n",

@@ -80,20 +80,6 @@ inline std::string caseName(const ::testing::TestParamInfo<ListingCase> &info) {
   return info.param.name;
 }
 
-// A "raise" rule refusing `op` with one error record.
-inline std::string refusal(const std::string &op, int code, const std::string &message,
-                           const std::string &extra = "") {
-  return R"({"op": ")" + op + R"(", "action": "raise", "errors": [{"errorCode": )" +
-         std::to_string(code) + R"(, "localizedMsg": ")" + message + R"(", "additionalMsg": ")" +
-         extra + R"("}]})";
-}
-
-// A "reply" rule answering `op` (called with `arg`, when given) with `result`.
-inline std::string reply(const std::string &op, const std::string &result, const std::string &arg = "") {
-  std::string match = arg.empty() ? "" : R"(, "arg": ")" + arg + "\"";
-  return R"({"op": ")" + op + "\"" + match + R"(, "action": "reply", "result": )" + result + "}";
-}
-
 // A rule failing the `call`-th call of `op` with a TRANSIENT system exception.
 inline std::string systemFailure(const std::string &op, int call) {
   return R"({"op": ")" + op + R"(", "call": )" + std::to_string(call) +

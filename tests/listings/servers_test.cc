@@ -34,14 +34,14 @@ const std::string TARGET_PORT1 = targetPort(1, "wwn1", "FABRIC", "QLE2562", "QLo
 const std::string TARGET_NO_PORT = targetPort(-1, "<unknown>", "UNASSIGNED", "<unknown>", "<unknown>");
 
 // Status 0xFFFF0000 shifts to a speed of -1.
-const std::string SPARSE_SERVERS = faultRules({reply("getFATServerList", R"([null,
+const std::string SPARSE_SERVERS = faultRules({replyRule("getFATServerList", R"([null,
     {"hostName": "sparse", "serviceVersion": "7", "state": 1, "config": {"numberOfPipes": 3, "maxNumberOfPipes": 5},
      "devices": [null, {"lun": 6, "status": 1, "devicePort": {"portNumber": 0, "mode": 1, "status": -65536,
                  "portWWN": "w0", "model": "m0", "vendor": "v0"}}, null],
      "pipes": [null, {"status": 2, "device": {"lun": 6}}, {"status": 2, "device": null}, null]}, null])")});
-const std::string NULL_SERVERS = faultRules({reply("getFATServerList", "[null, null]")});
+const std::string NULL_SERVERS = faultRules({replyRule("getFATServerList", "[null, null]")});
 const std::string REFUSALS = faultRules(
-    {refusal("getFATServerList", 227, "no such master server"), refusal("getFATServerInfo", 300, "too busy")});
+    {refusalRule("getFATServerList", 227, "no such master server"), refusalRule("getFATServerInfo", 300, "too busy")});
 const char *const REFUSED = "Failed to get FT server details\n\nEXIT error: no such master server\n"
                             "EXIT status = 227\n";
 
