@@ -229,7 +229,6 @@ int signalSite(Site &site, int signal) {
 }
 
 void stopSite(Site &site) { signalSite(site, SIGTERM); }
-void killSite(Site &site) { signalSite(site, SIGKILL); }
 
 void restartSite(Site &site) {
   stopSite(site);
@@ -258,8 +257,6 @@ static std::vector<std::string> linesOf(const std::string &text) {
 }
 
 std::vector<std::string> journal(const Site &site) { return linesOf(readFile(site.journal)); }
-
-void clearJournal(const Site &site) { truncate(site.journal.c_str(), 0); }
 
 std::string debugLog(const Site &site) {
   return readFile(site.home + "/logs/admin/qzftconfig.log");

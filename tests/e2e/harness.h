@@ -35,8 +35,6 @@ Site startSite(const SiteOptions &options);
 // Stops qzsld with SIGTERM (and waits); the home stays for inspection until
 // the end of the run, and after it when a test failed or QZ_KEEP_SITES is set.
 void stopSite(Site &site);
-// Kills qzsld with SIGKILL (and waits).
-void killSite(Site &site);
 // Sends `signal` to qzsld and waits up to 10 s; its wait status, or -1 when it
 // had to be killed (or was not running).
 int signalSite(Site &site, int signal);
@@ -53,9 +51,8 @@ RunResult runTool(const Site &site, const std::vector<std::string> &args,
                   const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1,
                   int timeoutSeconds = 120);
 
-// The operations qzsld received since the last clearJournal, one line each.
+// The operations qzsld received, one line each.
 std::vector<std::string> journal(const Site &site);
-void clearJournal(const Site &site);
 // The tool's debug log ("" when there is none).
 std::string debugLog(const Site &site);
 // The FT operations in the journal, without the session's own calls.

@@ -3,7 +3,8 @@
 #include <codecvt>
 #include <locale>
 
-CORBA::ORB_ptr testOrb() {
+// The test process's ORB, with every value factory registered.
+static CORBA::ORB_ptr testOrb() {
   static CORBA::ORB_ptr orb = [] {
     int argc = 5;
     const char *argv[] = {"qzsld_tests", "-ORBgiopMaxMsgSize", "268435456", "-ORBclientCallTimeOutPeriod",
@@ -15,7 +16,7 @@ CORBA::ORB_ptr testOrb() {
   return orb;
 }
 
-FT::FATServiceManager_ptr managerOf(const Site &site) {
+static FT::FATServiceManager_ptr managerOf(const Site &site) {
   std::string location = "corbaloc:iiop:1.2@127.0.0.1:" + std::to_string(site.port) + "/qzsl/HSFactory";
   CORBA::Object_var object = testOrb()->string_to_object(location.c_str());
   BT::HostSessionFactory_var factory = BT::HostSessionFactory::_narrow(object);

@@ -11,10 +11,7 @@
 namespace SL = Corvane::Tessark::SL;
 namespace BT = Brantis::Tessark;
 
-// The test process's ORB, with every value factory registered.
-CORBA::ORB_ptr testOrb();
-// The service manager of a new host session on the site, and its facets.
-FT::FATServiceManager_ptr managerOf(const Site &site);
+// Facets of the service manager of a new host session on the site.
 FT::FATServiceQueryFacet_ptr queryOf(const Site &site);
 FT::FATServiceModifiableFacet_ptr modifyOf(const Site &site);
 
