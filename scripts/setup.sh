@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need (as root), only
 # when one of them is missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config libgtest-dev libomniorb4-dev omniidl libace-dev
+packages=(cmake g++ make pkg-config libgtest-dev libomniorb4-dev omniidl
           libjansson-dev libsqlite3-dev libssl-dev openssl faketime time ccache)
 missing=()
 for p in "${packages[@]}"; do
