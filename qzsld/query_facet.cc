@@ -1,5 +1,6 @@
 // The FT query facet: reads of the inventory.
 #include "dispatch.h"
+#include "image.h"
 #include "service.h"
 #include "store.h"
 
@@ -23,6 +24,19 @@ template <class T> T *recordAnswer(const Arrival &arrival, const std::string &ho
   return answerRecord<T>(json.get());
 }
 
+// A record result that stays valid until the next change: nil, the fault
+// reply, or the answer kept in the image (built from the store when missing).
+template <class T> T *imagedAnswer(const Arrival &arrival, const char *op, const std::string &host,
+                                   const std::function<json_t *()> &stored) {
+  if (arrival.action != FaultAction::None)
+    return answerRecord<T>(arrival.result);
+  CORBA::ValueBase *value = imageValue(std::string(op) + '\n' + host, [&]() -> CORBA::ValueBase * {
+    Json json(fromStore(host, stored));
+    return answerRecord<T>(json.get());
+  });
+  return value ? T::_downcast(value) : nullptr;
+}
+
 struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFacet {
   SV::FATServerInfoSeq *getFATServerList(const char *master) override {
     Arrival arrival = arrive("getFATServerList", text(master), master);
@@ -42,12 +56,14 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
 
   SV::FATServerInfo *getFATServerInfo(const char *name) override {
     Arrival arrival = arrive("getFATServerInfo", text(name), name);
-    return recordAnswer<SV::FATServerInfo>(arrival, name, [&] { return serverInfo(name); });
+    return imagedAnswer<SV::FATServerInfo>(arrival, "getFATServerInfo", name,
+                                           [&] { return serverInfo(name); });
   }
 
   FT::SANClientInfo *getSANClientInfo(const char *name) override {
     Arrival arrival = arrive("getSANClientInfo", text(name), name);
-    return recordAnswer<FT::SANClientInfo>(arrival, name, [&] { return clientInfo(name); });
+    return imagedAnswer<FT::SANClientInfo>(arrival, "getSANClientInfo", name,
+                                           [&] { return clientInfo(name); });
   }
 
   SV::FATServerConfigurationInfo *getServerConfiguration(const char *name) override {
