@@ -8,7 +8,7 @@ namespace {
 
 struct Entry {
   unsigned long generation;
-  CORBA::ValueBase *value;  // one reference held here; null for a null record
+  std::shared_ptr<const void> answer;
 };
 
 std::atomic<unsigned long> generation{0};
@@ -16,50 +16,35 @@ std::mutex imageMutex;
 std::map<std::string, Entry> entries;
 unsigned long entriesGeneration = 0;
 
-void release(CORBA::ValueBase *value) {
-  if (value)
-    value->_remove_ref();
-}
-
-CORBA::ValueBase *shared(CORBA::ValueBase *value) {
-  if (value)
-    value->_add_ref();
-  return value;
-}
-
-// Keeps `value` as built at `built`; entries of an older generation are gone
-// for good, so they are dropped all at once.
-void keep(const std::string &key, unsigned long built, CORBA::ValueBase *value) {
+// Keeps `answer` as built at `built`; entries of an older generation are
+// never handed out again, so they are dropped all at once.
+void keep(const std::string &key, unsigned long built, const std::shared_ptr<const void> &answer) {
   std::lock_guard<std::mutex> lock(imageMutex);
   if (built < entriesGeneration)
     return;
   if (built > entriesGeneration) {
-    for (auto &entry : entries)
-      release(entry.second.value);
     entries.clear();
     entriesGeneration = built;
   }
-  auto found = entries.find(key);
-  if (found != entries.end())
-    release(found->second.value);
-  entries[key] = Entry{built, shared(value)};
+  entries[key] = Entry{built, answer};
 }
 
 }  // namespace
 
 void imageChanged() { ++generation; }
 
-CORBA::ValueBase *imageValue(const std::string &key, const std::function<CORBA::ValueBase *()> &build) {
-  // Read before building: a change that commits while the value is built
-  // makes it stale at once, and it is never handed out again.
+std::shared_ptr<const void> imageAnswer(const std::string &key,
+                                        const std::function<std::shared_ptr<const void>()> &build) {
+  // Read before building: a change that commits while the answer is built
+  // makes it stale at once, and it is never handed out.
   unsigned long now = generation.load();
   {
     std::lock_guard<std::mutex> lock(imageMutex);
     auto found = entries.find(key);
     if (found != entries.end() && found->second.generation == now)
-      return shared(found->second.value);
+      return found->second.answer;
   }
-  CORBA::ValueBase *value = build();
-  keep(key, now, value);
-  return value;
+  std::shared_ptr<const void> answer = build();
+  keep(key, now, answer);
+  return answer;
 }
