@@ -186,26 +186,34 @@ echo "bare client's CPU per call (us), whole runs with start-up; svc_ms: qzsld's
 
 # --- qzsld against the bare server ------------------------------------------------
 
-# One session and 20,000 getFATServerInfo calls for a 32-LUN server, first to
-# the bare server (warmed up), then to qzsld without its journal.
+# One session and 20,000 getFATServerInfo calls for a 32-LUN server, to qzsld
+# without its journal and to the bare server fed by it, each warmed up; three
+# rounds taken in turn, so that a burst of load elsewhere hits both alike.
 info_calls=20000
 grep -E '^(getHostSession|getFATServiceManager|aqueryFacet)( |$)' "$work/journal._listclients" > "$work/journal.info" ||
   sed -n '1,3p' "$work/journal._listclients" > "$work/journal.info"
 server=$(grep -m1 -o '^getFATServerInfo "[^"]*"' "$work/journal._listclients" | sed 's/^getFATServerInfo //')
 for _ in $(seq "$info_calls"); do echo "getFATServerInfo $server"; done >> "$work/journal.info"
-"$work/floor_client" "$floor_port" "$work/journal.info" > /dev/null
-before=$(cpu_of "$floor_pid")
-"$work/floor_client" "$floor_port" "$work/journal.info" > /dev/null
-floor_info=$(( $(cpu_of "$floor_pid") - before ))
 kill "$floor_pid"; wait "$floor_pid" 2>/dev/null || true; floor_pid=
 start_site 2000 plain
+start_floor
 "$work/floor_client" "$port" "$work/journal.info" > /dev/null
-before=$(service_cpu)
-"$work/floor_client" "$port" "$work/journal.info" > /dev/null
-service_info=$(( $(service_cpu) - before ))
+"$work/floor_client" "$floor_port" "$work/journal.info" > /dev/null
+service_infos=() floor_infos=()
+for _ in 1 2 3; do
+  before=$(service_cpu)
+  "$work/floor_client" "$port" "$work/journal.info" > /dev/null
+  service_infos+=("$(( $(service_cpu) - before ))")
+  before=$(cpu_of "$floor_pid")
+  "$work/floor_client" "$floor_port" "$work/journal.info" > /dev/null
+  floor_infos+=("$(( $(cpu_of "$floor_pid") - before ))")
+done
+service_info=$(printf '%s\n' "${service_infos[@]}" | median)
+floor_info=$(printf '%s\n' "${floor_infos[@]}" | median)
+kill "$floor_pid"; wait "$floor_pid" 2>/dev/null || true; floor_pid=
 echo
 awk -v q="$service_info" -v f="$floor_info" -v n="$info_calls" 'BEGIN {
-  printf "server CPU per getFATServerInfo (32 LUNs, %d calls): qzsld %.1f us, bare server %.1f us, ratio %.2f\n",
+  printf "server CPU per getFATServerInfo (32 LUNs, medians of 3 x %d calls): qzsld %.1f us, bare server %.1f us, ratio %.2f\n",
     n, q / n, f / n, q / f }'
 
 # --- start-up ------------------------------------------------------------------
