@@ -18,7 +18,7 @@ Orb::Orb(const std::string &, const std::string &, const std::string &, bool, un
 
 Orb::~Orb() {}
 
-void Orb::init(ACE_Abstract_Timer_Queue<ACE_Event_Handler *> *) {
+void Orb::init(void *) {
   static const char *options[][2] = {
       {"giopMaxMsgSize", MAX_GIOP_MESSAGE},
       {"maxGIOPVersion", "1.2"},
@@ -43,12 +43,21 @@ static std::string qzslAddress(const std::string &host) {
   return address + ":" + std::to_string(port);
 }
 
+// omniORB takes time-outs as 32-bit milliseconds, where 0 means none; a longer
+// span is held at the longest one it can take (about 49.7 days) rather than
+// wrapping to a short time-out or to none at all.
+static CORBA::ULong orbMillis(const TimeValue &span) {
+  const unsigned long long longest = 0xFFFFFFFFull;
+  unsigned long long ms = span.msec();
+  return static_cast<CORBA::ULong>(ms > longest ? longest : ms);
+}
+
 CORBA::Object_ptr Orb::connectToObject(const std::string &host, const std::string &service,
                                        const std::string &object,
-                                       const ACE_Time_Value &connectTimeout,
-                                       const ACE_Time_Value &, const bool &, const bool &) {
+                                       const TimeValue &connectTimeout,
+                                       const TimeValue &, const bool &, const bool &) {
   std::string uri = "corbaloc:iiop:1.2@" + qzslAddress(host) + "/" + service + "/" + object;
-  CORBA::ULong ms = static_cast<CORBA::ULong>(connectTimeout.msec());
+  CORBA::ULong ms = orbMillis(connectTimeout);
   omniORB::setClientConnectTimeout(ms);
   CORBA::Object_var ref = orb_->string_to_object(uri.c_str());
   // A corbaloc reference connects lazily; asking for the object here makes an
@@ -59,8 +68,8 @@ CORBA::Object_ptr Orb::connectToObject(const std::string &host, const std::strin
   return ref._retn();
 }
 
-void Orb::setOrbRequestTimeout(const ACE_Time_Value &timeout) {
-  omniORB::setClientCallTimeout(static_cast<CORBA::ULong>(timeout.msec()));
+void Orb::setOrbRequestTimeout(const TimeValue &timeout) {
+  omniORB::setClientCallTimeout(orbMillis(timeout));
 }
 
 static const char *completionText(CORBA::CompletionStatus status) {

@@ -1,11 +1,9 @@
 // The ORB wrapper: starts omniORB and locates a service object on a host.
 #pragma once
-#include <ace/Time_Value.h>
 #include <omniORB4/CORBA.h>
 #include <string>
 
-class ACE_Event_Handler;
-template <class T> class ACE_Abstract_Timer_Queue;
+#include "platform/timevalue.h"
 
 class Orb {
 public:
@@ -14,19 +12,20 @@ public:
   // Leaves the ORB and every reference obtained through it running.
   ~Orb();
 
-  // Starts the ORB (once per process); throws on failure.
-  void init(ACE_Abstract_Timer_Queue<ACE_Event_Handler *> *timerQueue);
+  // Starts the ORB (once per process); throws on failure. The timer queue is
+  // unused: omniORB keeps its own.
+  void init(void *timerQueue);
 
   // corbaloc:iiop:1.2@127.0.0.1:<QZSL_PORT>/<service>/<object> for the local
   // host; `connectTimeout` bounds the connection attempt. Returns a nil
   // reference when the object does not exist; throws on other failures.
   CORBA::Object_ptr connectToObject(const std::string &host, const std::string &service,
-                                    const std::string &object, const ACE_Time_Value &connectTimeout,
-                                    const ACE_Time_Value &retryDelay, const bool &verify,
+                                    const std::string &object, const TimeValue &connectTimeout,
+                                    const TimeValue &retryDelay, const bool &verify,
                                     const bool &secure);
 
   // Bounds every later remote call of the process.
-  void setOrbRequestTimeout(const ACE_Time_Value &timeout);
+  void setOrbRequestTimeout(const TimeValue &timeout);
 
   CORBA::ORB_ptr orb() const { return orb_; }
 

@@ -1,83 +1,103 @@
 // The FT query facet: reads of the inventory.
 #include "dispatch.h"
+#include "image.h"
 #include "service.h"
 #include "store.h"
 
 namespace {
 
-// A sequence result: the fault reply, or the store's answer.
-template <class S> S *sequenceAnswer(const Arrival &arrival, const std::string &host,
+// Reads are answered from the image (built from the store when missing or
+// changed since); the journal line's operation and arguments are the key.
+
+// A sequence result: the fault reply, or the stored answer.
+template <class S> S *sequenceAnswer(const Arrival &arrival, const std::string &key, const std::string &host,
                                      const std::function<json_t *()> &stored) {
   if (arrival.action == FaultAction::Reply)
     return answerSequence<S>(arrival.result);
-  Json json(fromStore(host, stored));
-  return answerSequence<S>(json.get());
+  return imageSequence<S>(key, [&] {
+    Json json(fromStore(host, stored));
+    return answerSequence<S>(json.get());
+  });
 }
 
-// A record result: nil, the fault reply, or the store's answer.
-template <class T> T *recordAnswer(const Arrival &arrival, const std::string &host,
+// A record result: nil, the fault reply, or the stored answer.
+template <class T> T *recordAnswer(const Arrival &arrival, const std::string &key, const std::string &host,
                                    const std::function<json_t *()> &stored) {
   if (arrival.action != FaultAction::None)
     return answerRecord<T>(arrival.result);
-  Json json(fromStore(host, stored));
-  return answerRecord<T>(json.get());
+  return imageRecord<T>(key, [&] {
+    Json json(fromStore(host, stored));
+    return answerRecord<T>(json.get());
+  });
 }
 
 struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFacet {
   SV::FATServerInfoSeq *getFATServerList(const char *master) override {
-    Arrival arrival = arrive("getFATServerList", text(master), master);
-    return sequenceAnswer<SV::FATServerInfoSeq>(arrival, master, [&] { return serverList(master); });
+    std::string args = text(master), key = "getFATServerList" + args;
+    Arrival arrival = arrive("getFATServerList", args, master);
+    return sequenceAnswer<SV::FATServerInfoSeq>(arrival, key, master, [&] { return serverList(master); });
   }
 
   FT::SANClientInfoSeq *getSANClientList(const char *master, const char *media) override {
-    Arrival arrival = arrive("getSANClientList", text(master) + text(media), master);
-    return sequenceAnswer<FT::SANClientInfoSeq>(arrival, master,
+    std::string args = text(master) + text(media), key = "getSANClientList" + args;
+    Arrival arrival = arrive("getSANClientList", args, master);
+    return sequenceAnswer<FT::SANClientInfoSeq>(arrival, key, master,
                                                 [&] { return clientList(master, media); });
   }
 
   FT::FATUsageInfo *getUsageInfo(const char *host, FT::QZSL_QZU_MACHINE_TYPE type) override {
-    Arrival arrival = arrive("getUsageInfo", text(host) + kind(type), host);
-    return recordAnswer<FT::FATUsageInfo>(arrival, host, [&] { return usageInfo(host, type); });
+    std::string args = text(host) + kind(type), key = "getUsageInfo" + args;
+    Arrival arrival = arrive("getUsageInfo", args, host);
+    return recordAnswer<FT::FATUsageInfo>(arrival, key, host, [&] { return usageInfo(host, type); });
   }
 
   SV::FATServerInfo *getFATServerInfo(const char *name) override {
-    Arrival arrival = arrive("getFATServerInfo", text(name), name);
-    return recordAnswer<SV::FATServerInfo>(arrival, name, [&] { return serverInfo(name); });
+    std::string args = text(name), key = "getFATServerInfo" + args;
+    Arrival arrival = arrive("getFATServerInfo", args, name);
+    return recordAnswer<SV::FATServerInfo>(arrival, key, name, [&] { return serverInfo(name); });
   }
 
   FT::SANClientInfo *getSANClientInfo(const char *name) override {
-    Arrival arrival = arrive("getSANClientInfo", text(name), name);
-    return recordAnswer<FT::SANClientInfo>(arrival, name, [&] { return clientInfo(name); });
+    std::string args = text(name), key = "getSANClientInfo" + args;
+    Arrival arrival = arrive("getSANClientInfo", args, name);
+    return recordAnswer<FT::SANClientInfo>(arrival, key, name, [&] { return clientInfo(name); });
   }
 
   SV::FATServerConfigurationInfo *getServerConfiguration(const char *name) override {
-    Arrival arrival = arrive("getServerConfiguration", text(name), name);
-    return recordAnswer<SV::FATServerConfigurationInfo>(arrival, name,
+    std::string args = text(name), key = "getServerConfiguration" + args;
+    Arrival arrival = arrive("getServerConfiguration", args, name);
+    return recordAnswer<SV::FATServerConfigurationInfo>(arrival, key, name,
                                                         [&] { return serverConfiguration(name); });
   }
 
   CL::FATClientPipeInfoSeq *getClientPipeList(const char *name) override {
-    Arrival arrival = arrive("getClientPipeList", text(name), name);
-    return sequenceAnswer<CL::FATClientPipeInfoSeq>(arrival, name, [&] { return clientPipes(name); });
+    std::string args = text(name), key = "getClientPipeList" + args;
+    Arrival arrival = arrive("getClientPipeList", args, name);
+    return sequenceAnswer<CL::FATClientPipeInfoSeq>(arrival, key, name, [&] { return clientPipes(name); });
   }
 
   SV::FATPipeInfoSeq *getServerPipeList(const char *name) override {
-    Arrival arrival = arrive("getServerPipeList", text(name), name);
-    return sequenceAnswer<SV::FATPipeInfoSeq>(arrival, name, [&] { return serverPipes(name); });
+    std::string args = text(name), key = "getServerPipeList" + args;
+    Arrival arrival = arrive("getServerPipeList", args, name);
+    return sequenceAnswer<SV::FATPipeInfoSeq>(arrival, key, name, [&] { return serverPipes(name); });
   }
 
   CORBA::Long getMediaServersCountOfClient(const char *host) override {
-    Arrival arrival = arrive("getMediaServersCountOfClient", text(host), host);
+    std::string args = text(host), key = "getMediaServersCountOfClient" + args;
+    Arrival arrival = arrive("getMediaServersCountOfClient", args, host);
     if (arrival.action == FaultAction::Reply)
       return (CORBA::Long)json_integer_value(arrival.result);
-    Json count(fromStore(host, [&] { return json_integer(mediaServerCount(host)); }));
-    return (CORBA::Long)json_integer_value(count.get());
+    return (CORBA::Long)imageNumber(key, [&] {
+      Json count(fromStore(host, [&] { return json_integer(mediaServerCount(host)); }));
+      return (long)json_integer_value(count.get());
+    });
   }
 
   SV::FATPseudoDeviceInfoSeq *getServerDeviceList(SV::FATServerInfo *server) override {
     std::string name = server ? server->hostName() : "";
-    Arrival arrival = arrive("getServerDeviceList", record(server), name);
-    return sequenceAnswer<SV::FATPseudoDeviceInfoSeq>(arrival, name, [&] {
+    std::string args = record(server), key = "getServerDeviceList" + args;
+    Arrival arrival = arrive("getServerDeviceList", args, name);
+    return sequenceAnswer<SV::FATPseudoDeviceInfoSeq>(arrival, key, name, [&] {
       if (!server)
         refuse(INVALID_ARGUMENT, "", "no FT server given");
       return serverDevices(name);
@@ -86,8 +106,9 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
 
   CL::FATClientDeviceInfoSeq *getClientDeviceList(CL::FATClientInfo *client) override {
     std::string name = client ? client->hostName() : "";
-    Arrival arrival = arrive("getClientDeviceList", record(client), name);
-    return sequenceAnswer<CL::FATClientDeviceInfoSeq>(arrival, name, [&] {
+    std::string args = record(client), key = "getClientDeviceList" + args;
+    Arrival arrival = arrive("getClientDeviceList", args, name);
+    return sequenceAnswer<CL::FATClientDeviceInfoSeq>(arrival, key, name, [&] {
       if (!client)
         refuse(INVALID_ARGUMENT, "", "no SAN client given");
       return clientDevices(name);
@@ -97,13 +118,13 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
   FT::FTConfigInfoSeq *getFTConfigInfoSeq(const char *master, const char *host,
                                           FT::QZSL_QZU_MACHINE_TYPE type,
                                           const FT::FTConfigInfoSeq &keys) override {
-    Arrival arrival =
-        arrive("getFTConfigInfoSeq", text(master) + text(host) + kind(type) + sequence(keys), master);
+    std::string args = text(master) + text(host) + kind(type) + sequence(keys), key = "getFTConfigInfoSeq" + args;
+    Arrival arrival = arrive("getFTConfigInfoSeq", args, master);
     std::vector<std::string> names;
     for (CORBA::ULong i = 0; i < keys.length(); ++i)
       if (keys[i].in())
         names.push_back(keys[i]->confName());
-    return sequenceAnswer<FT::FTConfigInfoSeq>(arrival, host,
+    return sequenceAnswer<FT::FTConfigInfoSeq>(arrival, key, host,
                                                [&] { return ftSettings(master, host, type, names); });
   }
 };

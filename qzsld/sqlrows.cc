@@ -4,6 +4,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "image.h"
 #include "records.h"
 
 sqlite3 *storeDb = nullptr;
@@ -56,6 +57,7 @@ std::string text(sqlite3_stmt *s, int column) {
 
 void transaction(const std::function<void()> &body) {
   exec("BEGIN IMMEDIATE");
+  imageChanged();
   try {
     body();
     exec("COMMIT");

@@ -2,9 +2,11 @@
 # Installs the Debian packages the build and the tests need (as root), only
 # when one of them is missing.
 set -euo pipefail
-packages=(cmake g++ make pkg-config libgtest-dev libomniorb4-dev omniidl libace-dev
+packages=(cmake g++ make pkg-config libgtest-dev libomniorb4-dev omniidl
           libjansson-dev libsqlite3-dev libssl-dev openssl faketime time ccache
-          python3 bash-completion mandoc)
+          python3 bash-completion mandoc man-db libnss-wrapper
+          clang-14 libclang-rt-14-dev
+          dpkg-dev lintian fakeroot systemd)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

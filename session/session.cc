@@ -150,9 +150,9 @@ void getQZSLConnection() {
 
   CORBA::Object_var object;
   try {
-    object = orb.connectToObject(host, "qzsl", "HSFactory", ACE_Time_Value(rqst_timeout, 0),
-                                 ACE_Time_Value::zero, true, false);
-    orb.setOrbRequestTimeout(ACE_Time_Value(conn_timeout, 0));
+    object = orb.connectToObject(host, "qzsl", "HSFactory", TimeValue(rqst_timeout, 0),
+                                 TimeValue::zero, true, false);
+    orb.setOrbRequestTimeout(TimeValue(conn_timeout, 0));
   } catch (...) {
     logAndFail("Failed to get QZSL object");
   }

@@ -44,13 +44,20 @@ TEST_P(ChangeTest, LeavesExactlyWhatTheRowSays) {
   options.inventory = SITE;
   options.faults = c.faults;
   site = startSite(options);
+  // Shown once before the change too (where no fault rule counts calls), so
+  // that qzsld answers the check after it from an image the change made stale.
+  bool before = !c.check.empty() && c.faults.empty();
+  if (before) runTool(site, c.check);
+  size_t earlier = ftCalls(site).size();
   RunResult r = runTool(site, c.args);
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.err, c.err);
   EXPECT_EQ(r.status, c.status);
-  EXPECT_EQ(ftCalls(site), c.calls);
+  Lines calls = ftCalls(site);
+  EXPECT_EQ(Lines(calls.begin() + earlier, calls.end()), c.calls);
   expectLogged(site, c.logged);
   if (c.check.empty()) return;
+  if (before) EXPECT_EQ(runTool(site, c.check).out, c.shown);
   restartSite(site);
   RunResult shown = runTool(site, c.check);
   EXPECT_EQ(shown.out, c.shown);

@@ -130,4 +130,14 @@ TEST_F(SessionTest, ConnectTimeoutBoundsEveryLaterCall) {
   EXPECT_NE(debugLog(site).find("CORBA Exception caught as IDL:omg.org/CORBA/TIMEOUT:1.0"), std::string::npos);
 }
 
+// 4294968 s is more milliseconds than 32 bits hold; cut to 32 bits it would
+// be a time-out of 0.7 s and the delayed call would fail.
+TEST_F(SessionTest, TimeoutsBeyondTheOrbsRangeDoNotWrap) {
+  start(fault("getFATServerList", R"("action": "delay", "ms": 1500)"), {}, true,
+        "CONNECT_TIMEOUT = 4294968\nREQUEST_TIMEOUT = 4294968\n");
+  RunResult r = runTool(site, {"-listservers"}, {}, (uid_t)-1, 60);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+}
+
 }  // namespace

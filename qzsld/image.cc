@@ -1,0 +1,50 @@
+#include "image.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct Entry {
+  unsigned long generation;
+  std::shared_ptr<const void> answer;
+};
+
+std::atomic<unsigned long> generation{0};
+std::mutex imageMutex;
+std::map<std::string, Entry> entries;
+unsigned long entriesGeneration = 0;
+
+// Keeps `answer` as built at `built`; entries of an older generation are
+// never handed out again, so they are dropped all at once.
+void keep(const std::string &key, unsigned long built, const std::shared_ptr<const void> &answer) {
+  std::lock_guard<std::mutex> lock(imageMutex);
+  if (built < entriesGeneration)
+    return;
+  if (built > entriesGeneration) {
+    entries.clear();
+    entriesGeneration = built;
+  }
+  entries[key] = Entry{built, answer};
+}
+
+}  // namespace
+
+void imageChanged() { ++generation; }
+
+std::shared_ptr<const void> imageAnswer(const std::string &key,
+                                        const std::function<std::shared_ptr<const void>()> &build) {
+  // Read before building: a change that commits while the answer is built
+  // makes it stale at once, and it is never handed out.
+  unsigned long now = generation.load();
+  {
+    std::lock_guard<std::mutex> lock(imageMutex);
+    auto found = entries.find(key);
+    if (found != entries.end() && found->second.generation == now)
+      return found->second.answer;
+  }
+  std::shared_ptr<const void> answer = build();
+  keep(key, now, answer);
+  return answer;
+}
