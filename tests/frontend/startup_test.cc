@@ -112,6 +112,8 @@ TEST(Rights, UnprivilegedCaller) {
       std::ofstream(certs.path("group")) << "nogroup:x:65534:\n";
       env.insert(env.end(), {"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_PASSWD=" + certs.path("passwd"),
                              "NSS_WRAPPER_GROUP=" + certs.path("group")});
+      // An instrumented build must be told that it is not first in the library list.
+      if (const char *asan = getenv("ASAN_OPTIONS")) env.push_back(std::string("ASAN_OPTIONS=") + asan);
     }
     // A refused caller never gets as far as the arguments.
     std::string args = c.status == 140 ? "-bogus" : "-lc";
