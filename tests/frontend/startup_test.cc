@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -60,10 +61,11 @@ TEST(Startup, ProgramNameComesFromArgv0) {
 
 struct RightsCase {
   const char *mode, *lang;
-  bool credential;
+  const char *credential;  // null: none; else a command run in the home once ca.pem and nobody.pem are there
   std::string err;
   int status;
   std::string logLine;
+  std::string login = "nobody";  // the name uid 65534 goes by
 };
 
 // Passing the check means reaching the command, which finds no service here.
@@ -72,17 +74,28 @@ TEST(Rights, UnprivilegedCaller) {
   TestHome certs("");
   std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
   ASSERT_EQ(system(("cd " + certs.dir + " && exec >/dev/null 2>&1 && openssl req -x509" + key +
-                    " -keyout ca.key -out ca.pem -subj /CN=QZ-Test-CA -days 2 && openssl req" + key +
-                    " -keyout user.key -out user.csr -subj /CN=nobody && openssl x509 -req -in user.csr"
-                    " -CA ca.pem -CAkey ca.key -CAcreateserial -out nobody.pem -days 2").c_str()), 0);
+                    " -keyout ca.key -out ca.pem -subj /CN=QZ-Test-CA -days 2 && sign() { openssl req" + key +
+                    " -keyout user.key -out user.csr -subj \"/CN=$1\" && openssl x509 -req -in user.csr"
+                    " -CA ca.pem -CAkey ca.key -CAcreateserial -out $2 -days 2; } && sign nobody nobody.pem"
+                    " && sign .nobody dot.pem && sign 'x\\/nobody' slash.pem").c_str()), 0);
+  setenv("CERTS", certs.dir.c_str(), 1);
+  const std::string cred = " 2 checkUserCredential: ";
   for (const RightsCase &c : std::vector<RightsCase>{
-           {"AUTOMATIC", "LANG=C", false, SUPERUSER, 140, " 2" + CHECK + "checkUserCredential failed: "},
-           {"AUTOMATIC", "LANG=de_DE.UTF-8", false, "qzftconfig: Ausführung nur als Superuser möglich\n", 140,
+           {"AUTOMATIC", "LANG=C", nullptr, SUPERUSER, 140, " 2" + CHECK + "checkUserCredential failed: "},
+           {"AUTOMATIC", "LANG=de_DE.UTF-8", nullptr, "qzftconfig: Ausführung nur als Superuser möglich\n", 140,
             " 16" + CHECK + SUPERUSER},
-           {"AUTOMATIC", "LANG=C", true, NO_SERVICE, 130, ""},
-           {"PROHIBITED", "LANG=C", true, SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
-           {"REQUIRED", "LANG=C", false, NO_SERVICE, 130, ""}}) {
-    SCOPED_TRACE(std::string(c.mode) + " " + c.lang + (c.credential ? " with credential" : ""));
+           {"AUTOMATIC", "LANG=C", ":", NO_SERVICE, 130, ""},
+           {"PROHIBITED", "LANG=C", ":", SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
+           {"REQUIRED", "LANG=C", nullptr, NO_SERVICE, 130, ""},
+           {"AUTOMATIC", "LANG=C", "cp $CERTS/dot.pem var/credentials/nobody.pem", SUPERUSER, 140,
+            cred + "the certificate's subject CN is not the login name nobody\n"},
+           {"AUTOMATIC", "LANG=C", "chmod g+w var/credentials", SUPERUSER, 140,
+            "/var/credentials: writable by group or others\n"},
+           {"AUTOMATIC", "LANG=C", "cp $CERTS/dot.pem var/credentials/.nobody.pem", SUPERUSER, 140,
+            cred + "login name .nobody cannot name a credential\n", ".nobody"},
+           {"AUTOMATIC", "LANG=C", "mkdir var/credentials/x && cp $CERTS/slash.pem var/credentials/x/nobody.pem",
+            SUPERUSER, 140, cred + "login name x/nobody cannot name a credential\n", "x/nobody"}}) {
+    SCOPED_TRACE(std::string(c.mode) + " " + c.lang + " as " + c.login + " " + (c.credential ? c.credential : "no credential"));
     TestHome home("SERVER = master1\nUSE_KMTL = " + std::string(c.mode) + "\nQZSL_PORT = 1\n");
     home.makeLogDir(0777);
     std::filesystem::create_directory_symlink(QZ_CATALOG_DIR, home.path("msg"));
@@ -90,12 +103,32 @@ TEST(Rights, UnprivilegedCaller) {
       std::filesystem::create_directories(home.path("var/credentials"));
       for (const char *file : {"ca.pem", "nobody.pem"})
         std::filesystem::copy_file(certs.path(file), home.path("var/credentials/") + file);
+      ASSERT_EQ(system(("cd " + home.dir + " && " + c.credential).c_str()), 0);
+    }
+    // Another login name for uid 65534, through a private passwd file.
+    std::vector<std::string> env = {c.lang};
+    if (c.login != "nobody") {
+      std::ofstream(certs.path("passwd")) << c.login << ":x:65534:65534::/nonexistent:/bin/false\n";
+      std::ofstream(certs.path("group")) << "nogroup:x:65534:\n";
+      env.insert(env.end(), {"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_PASSWD=" + certs.path("passwd"),
+                             "NSS_WRAPPER_GROUP=" + certs.path("group")});
+      // An instrumented build must be told that it is not first in the library list.
+      if (const char *asan = getenv("ASAN_OPTIONS")) env.push_back(std::string("ASAN_OPTIONS=") + asan);
     }
     // A refused caller never gets as far as the arguments.
     std::string args = c.status == 140 ? "-bogus" : "-lc";
-    expectRun(runTool(home, {args}, {c.lang}, 65534 /* nobody */), c.err, c.status);
+    expectRun(runTool(home, {args}, env, 65534 /* nobody */), c.err, c.status);
     EXPECT_NE(home.debugLog().find(c.logLine), std::string::npos) << home.debugLog();
   }
+}
+
+// Only the credential check of a caller who is not root needs libcrypto.
+TEST(Rights, RootRunNeverLoadsLibcrypto) {
+  TestHome home;
+  RunResult r = runTool(home, {"-lc"}, {"LD_DEBUG=libs"});
+  EXPECT_EQ(r.status, 130);
+  EXPECT_NE(r.err.find("libjansson"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("libcrypto"), std::string::npos) << r.err;
 }
 
 }  // namespace

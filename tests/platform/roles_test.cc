@@ -18,8 +18,9 @@ struct key_pair_t {
 };
 
 // A certificate for `name`, valid from now+notBefore to now+notAfter seconds,
-// signed by `issuer` (a self-signed CA when null), as PEM text.
-std::string make_cert(const char *name, long notBefore, long notAfter, key_pair_t *issuer, key_pair_t *keep = nullptr) {
+// signed by `issuer` (a self-signed CA when null; a CA too when `ca`), as PEM text.
+std::string make_cert(const char *name, long notBefore, long notAfter, key_pair_t *issuer,
+                      key_pair_t *keep = nullptr, bool ca = false) {
   static long serial = 1;
   key_pair_t made{EVP_EC_gen("P-256"), X509_new()};
   X509_set_version(made.cert, 2);
@@ -31,11 +32,11 @@ std::string make_cert(const char *name, long notBefore, long notAfter, key_pair_
                              reinterpret_cast<const unsigned char *>(name), -1, -1, 0);
   X509 *issuerCert = issuer != nullptr ? issuer->cert : made.cert;
   X509_set_issuer_name(made.cert, X509_get_subject_name(issuerCert));
-  if (issuer == nullptr) {
+  if (issuer == nullptr || ca) {
     for (auto [nid, value] : {std::pair<int, const char *>{NID_basic_constraints, "critical,CA:TRUE"},
                               {NID_key_usage, "critical,keyCertSign,cRLSign"}}) {
       X509V3_CTX context;
-      X509V3_set_ctx(&context, made.cert, made.cert, nullptr, nullptr, 0);
+      X509V3_set_ctx(&context, issuerCert, made.cert, nullptr, nullptr, 0);
       X509_EXTENSION *extension = X509V3_EXT_conf_nid(nullptr, &context, nid, value);
       X509_add_ext(made.cert, extension, -1);
       X509_EXTENSION_free(extension);
@@ -83,6 +84,13 @@ TEST_F(CredentialTest, CertificateMustBeCurrentAndSignedByATrustedCa) {
   EXPECT_EQ(check(make_cert("root", -10 * DAY, -DAY, &ca), caPem), CREDENTIAL_EXPIRED);
   EXPECT_EQ(check(make_cert("root", DAY, 10 * DAY, &ca), caPem), CREDENTIAL_NOT_YET_VALID);
   EXPECT_EQ(check(make_cert("root", -DAY, DAY, &other), caPem), CREDENTIAL_UNTRUSTED);
+  EXPECT_EQ(check(make_cert("nobody", -DAY, DAY, &ca), caPem), CREDENTIAL_WRONG_NAME);
+  std::string rootCa = make_cert("root", -DAY, DAY, nullptr);
+  EXPECT_EQ(check(rootCa, rootCa), CREDENTIAL_IS_CA);
+  key_pair_t intermediate;
+  std::string intermediatePem = make_cert("Test Intermediate CA", -DAY, 30 * DAY, &ca, &intermediate, true);
+  EXPECT_EQ(check(make_cert("root", -DAY, DAY, &intermediate), intermediatePem), CREDENTIAL_VALID);
+  X509_free(intermediate.cert), EVP_PKEY_free(intermediate.key);
   EXPECT_EQ(check("-----BEGIN CERTIFICATE-----\nnot base64\n-----END CERTIFICATE-----\n", caPem), CREDENTIAL_BAD_FILE);
   EXPECT_EQ(check(make_cert("root", -DAY, DAY, &ca), "garbage\n"), CREDENTIAL_NO_CA);
   std::filesystem::remove(path("var/credentials/ca.pem"));
@@ -90,6 +98,28 @@ TEST_F(CredentialTest, CertificateMustBeCurrentAndSignedByATrustedCa) {
   std::filesystem::remove(path("var/credentials/root.pem"));
   EXPECT_EQ(checkUserCredential(0, 0, 0, 0), CREDENTIAL_NO_FILE);
   std::filesystem::create_directories(path("var/credentials/root.pem"));
+  EXPECT_EQ(checkUserCredential(0, 0, 0, 0), CREDENTIAL_BAD_FILE);
+}
+
+// Every file and folder the check reads must be root's and writable by no one else.
+TEST_F(CredentialTest, FilesAndFoldersMustBeRootsAlone) {
+  ASSERT_EQ(check(make_cert("root", -DAY, DAY, &ca), caPem), CREDENTIAL_VALID);
+  for (const char *step : {"", "var", "var/credentials", "var/credentials/ca.pem", "var/credentials/root.pem"}) {
+    SCOPED_TRACE(step);
+    struct stat before;
+    ASSERT_EQ(stat(path(step).c_str(), &before), 0);
+    chmod(path(step).c_str(), before.st_mode | S_IWGRP);
+    EXPECT_EQ(checkUserCredential(0, 0, 0, 0), CREDENTIAL_UNSAFE_PATH);
+    chmod(path(step).c_str(), before.st_mode | S_IWOTH);
+    EXPECT_EQ(checkUserCredential(0, 0, 0, 0), CREDENTIAL_UNSAFE_PATH);
+    chmod(path(step).c_str(), before.st_mode);
+    ASSERT_EQ(chown(path(step).c_str(), 65534, 0), 0);
+    EXPECT_EQ(checkUserCredential(0, 0, 0, 0), CREDENTIAL_UNSAFE_PATH);
+    ASSERT_EQ(chown(path(step).c_str(), 0, 0), 0);
+  }
+  // A link below the install root is not followed, even to root's own files.
+  std::filesystem::rename(path("var/credentials"), path("var/real"));
+  std::filesystem::create_directory_symlink("real", path("var/credentials"));
   EXPECT_EQ(checkUserCredential(0, 0, 0, 0), CREDENTIAL_BAD_FILE);
 }
 
