@@ -62,11 +62,20 @@ files=$(dpkg -L qzftconfig qzsld)
 unset TESSARK_HOME
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 sed -i "s/^QZSL_PORT = .*/QZSL_PORT = $port/" /etc/tessark/qz.conf
-/usr/sbin/qzsld --inventory $root/share/qzsld/demo/inventory.json --ready-file "$work/ready" 2> "$work/qzsld.err" &
+# A stand-in for systemd's notification socket: the first datagram it gets.
+python3 -c 'import socket, sys
+s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); s.bind(sys.argv[1]); s.settimeout(30)
+open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); socket.os.rename(sys.argv[2] + ".tmp", sys.argv[2])' \
+  "$work/notify" "$work/notified" &
+for _ in $(seq 100); do [ -S "$work/notify" ] && break; sleep 0.05; done
+NOTIFY_SOCKET=$work/notify /usr/sbin/qzsld --inventory $root/share/qzsld/demo/inventory.json \
+  --ready-file "$work/ready" 2> "$work/qzsld.err" &
 qzsld_pid=$!
 for _ in $(seq 200); do [ -e "$work/ready" ] && break; sleep 0.05; done
 [ -e "$work/ready" ] || { cat "$work/qzsld.err" >&2; fail "the installed qzsld did not start"; }
 [ "$(cat "$work/qzsld.err")" = "qzsld: listening on 127.0.0.1:$port" ] || fail "qzsld did not say where it listens"
+for _ in $(seq 100); do [ -e "$work/notified" ] && break; sleep 0.05; done
+[ "$(cat "$work/notified" 2>/dev/null)" = "READY=1" ] || fail "qzsld did not notify its readiness"
 LANG=C /usr/sbin/qzftconfig -listservers > "$work/servers" 2>&1 || { cat "$work/servers" >&2; fail "qzftconfig -listservers failed"; }
 grep -q ftmedia01 "$work/servers" || { cat "$work/servers" >&2; fail "the demo site is not listed"; }
 grep -q "version $(dpkg-query -W -f='${Version}' qzftconfig)" $root/logs/admin/qzftconfig.log ||
@@ -89,6 +98,12 @@ man_check=--man=yes
 systemd-analyze verify "$man_check" /lib/systemd/system/qzsld.service 2>&1 | tee "$work/verify" >&2
 [ ! -s "$work/verify" ] || fail "systemd-analyze verify is not clean"
 
+# Again over itself, as an upgrade does, and removed: the changed
+# configuration and the database stay until the purge.
+dpkg -i "${debs[@]}" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "reinstalling failed"; }
+apt-get remove -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get remove failed"; }
+grep -q "^QZSL_PORT = $port\$" /etc/tessark/qz.conf || fail "qz.conf was not kept"
+[ -e $root/var/qzsld.db ] || fail "the database was not kept"
 apt-get purge -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get purge failed"; }
 # Shared directories (/usr/sbin, /usr/share/man/man8, ...) stay; nothing of
 # the product's own may.
