@@ -8,6 +8,7 @@ top=$PWD
 build=$top/build/package
 out=$top/build/packages
 stage=$top/build/package-stage
+scripts/setup.sh >&2
 
 # Debian's flags, with every hardening feature (PIE, full RELRO, BIND_NOW,
 # FORTIFY_SOURCE, stack protector).
