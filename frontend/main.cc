@@ -14,6 +14,7 @@
 #include "platform/hostinfo.h"
 #include "platform/masterconfig.h"
 #include "platform/messages.h"
+#include "platform/version.h"
 
 // baseName answers in storage that its next call overwrites; the name must
 // outlive that.
@@ -75,6 +76,7 @@ int main(int argc, char **argv) {
                     &localeStatus);
   takeProgramName(argc > 0 ? argv[0] : nullptr);
   openDebugLog();
+  logmsg(LOG_TRACE, "version " QZ_VERSION, progname);
   readMasterConfig();
   check_if_local_qzu_admin(progname);
   logparams(argc, argv);

@@ -5,5 +5,6 @@
 
 void openJournal(const std::string &path);  // throws std::runtime_error
 void closeJournal();
-// Appends "op arg arg ..." (arguments already rendered); a no-op without a journal.
+// Appends "<UTC time> op arg arg ..." (arguments already rendered); a no-op
+// without a journal.
 void journalCall(const std::string &op, const std::string &renderedArgs);

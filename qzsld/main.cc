@@ -8,9 +8,12 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "confport.h"
 #include "faults.h"
 #include "journal.h"
+#include "notify.h"
 #include "options.h"
+#include "platform/version.h"
 #include "records.h"
 #include "service.h"
 #include "stopping.h"
@@ -78,6 +81,10 @@ int main(int argc, char **argv) {
     printf("%s\n%s", USAGE, HELP);
     return 0;
   }
+  if (options.version) {
+    printf("qzsld %s\n", QZ_VERSION);
+    return 0;
+  }
 
   // The signals are taken by sigwait below; every ORB thread inherits the mask.
   sigset_t stopSignals;
@@ -85,6 +92,10 @@ int main(int argc, char **argv) {
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  if (options.port == 0 && options.exportFile.empty() &&
+      !configuredPort(tessarkHome() + "/qz.conf", options.port, error))
+    failStart(error);
 
   try {
     openStore(options.db);
@@ -111,9 +122,12 @@ int main(int argc, char **argv) {
   }
   if (!options.readyFile.empty())
     writeReadyFile(options.readyFile);
+  fprintf(stderr, "qzsld: listening on 127.0.0.1:%d\n", options.port);
+  notifyServiceManager("READY=1");
 
   int signal = 0;
   sigwait(&stopSignals, &signal);
+  notifyServiceManager("STOPPING=1");
   // Wake the calls that wait (hang, delay, discovery) so that shutdown does
   // not wait for them.
   requestStop();

@@ -3,17 +3,19 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 
 const char *const USAGE =
-    "usage: qzsld --port N [--db FILE] [--inventory FILE] [--faults FILE] [--journal FILE]\n"
+    "usage: qzsld [--port N] [--db FILE] [--inventory FILE] [--faults FILE] [--journal FILE]\n"
     "             [--ready-file FILE] [--discovery-ms N] [--export FILE]\n"
-    "             [--factory normal|missing|wrongtype] [--help]\n";
+    "             [--factory normal|missing|wrongtype] [-h|--help] [-V|--version]\n";
 
 const char *const HELP =
     "qzsld serves the QZSL management service's FT facets over CORBA from an SQLite\n"
     "inventory, at corbaloc:iiop:1.2@127.0.0.1:<port>/qzsl/HSFactory.\n"
     "\n"
-    "  --port N            TCP port on 127.0.0.1 to serve on (required unless --export)\n"
+    "  --port N            TCP port on 127.0.0.1 to serve on (default: QZSL_PORT of\n"
+    "                      $TESSARK_HOME/qz.conf, 7390 when it has none)\n"
     "  --db FILE           the SQLite database, created with its schema when missing\n"
     "                      (default $TESSARK_HOME/var/qzsld.db; TESSARK_HOME defaults to\n"
     "                      /usr/vandor/tessark)\n"
@@ -29,10 +31,12 @@ const char *const HELP =
     "  --factory MODE      normal: publish the host-session factory; missing: publish\n"
     "                      nothing under qzsl/HSFactory; wrongtype: publish an object of\n"
     "                      another interface there\n"
-    "  --help              show this text\n"
+    "  -h, --help          show this text\n"
+    "  -V, --version       show the version\n"
     "\n"
+    "Once it listens, qzsld says so on standard error and tells systemd (Type=notify).\n"
     "SIGTERM or SIGINT stops the service; it exits 0. A bad command line exits 2, a\n"
-    "failure to start (database, inventory, faults, journal, port) exits 1.\n";
+    "failure to start (configuration, database, inventory, faults, journal, port) exits 1.\n";
 
 static bool number(const char *text, long low, long high, int &value) {
   char *end = nullptr;
@@ -44,60 +48,90 @@ static bool number(const char *text, long low, long high, int &value) {
   return true;
 }
 
-bool parseOptions(int argc, char **argv, Options &options, std::string &error) {
-  for (int i = 1; i < argc; ++i) {
-    std::string option = argv[i];
-    if (option == "--help") {
-      options.help = true;
-      continue;
-    }
-    std::string *file = option == "--db"           ? &options.db
-                        : option == "--inventory"  ? &options.inventory
-                        : option == "--faults"     ? &options.faults
-                        : option == "--journal"    ? &options.journal
-                        : option == "--ready-file" ? &options.readyFile
-                        : option == "--export"     ? &options.exportFile
-                        : option == "--factory"    ? &options.factory
-                                                   : nullptr;
-    bool numeric = option == "--port" || option == "--discovery-ms";
-    if (!file && !numeric) {
-      error = "unknown option " + option;
-      return false;
-    }
-    if (i + 1 >= argc) {
-      error = option + " needs a value";
-      return false;
-    }
-    const char *value = argv[++i];
-    if (option == "--port" && !number(value, 1, 65535, options.port)) {
-      error = "--port needs a port number from 1 to 65535, not \"" + std::string(value) + "\"";
-      return false;
-    }
-    if (option == "--discovery-ms" && !number(value, 0, 3600000, options.discoveryMs)) {
-      error = "--discovery-ms needs a number of milliseconds, not \"" + std::string(value) + "\"";
-      return false;
-    }
-    if (file) {
-      if (!*value) {
-        error = option + " needs a value";
-        return false;
-      }
-      *file = value;
-    }
+enum { PORT = 1000, DB, INVENTORY, FAULTS, JOURNAL, READY_FILE, DISCOVERY_MS, EXPORT, FACTORY };
+
+static const option LONG_OPTIONS[] = {
+    {"port", required_argument, nullptr, PORT},
+    {"db", required_argument, nullptr, DB},
+    {"inventory", required_argument, nullptr, INVENTORY},
+    {"faults", required_argument, nullptr, FAULTS},
+    {"journal", required_argument, nullptr, JOURNAL},
+    {"ready-file", required_argument, nullptr, READY_FILE},
+    {"discovery-ms", required_argument, nullptr, DISCOVERY_MS},
+    {"export", required_argument, nullptr, EXPORT},
+    {"factory", required_argument, nullptr, FACTORY},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0}};
+
+static std::string *textOption(Options &options, int code) {
+  switch (code) {
+  case DB: return &options.db;
+  case INVENTORY: return &options.inventory;
+  case FAULTS: return &options.faults;
+  case JOURNAL: return &options.journal;
+  case READY_FILE: return &options.readyFile;
+  case EXPORT: return &options.exportFile;
+  case FACTORY: return &options.factory;
+  default: return nullptr;
   }
-  if (options.help)
+}
+
+// The option as the user wrote it, without an "=value".
+static std::string written(char **argv) {
+  std::string text = argv[optind - 1];
+  return text.substr(0, text.find('='));
+}
+
+// One option with its value; false with the reason in `error`.
+static bool takeOption(int code, char **argv, Options &options, std::string &error) {
+  if (code == 'h' || code == 'V') {
+    (code == 'h' ? options.help : options.version) = true;
+    return true;
+  }
+  if (code == '?') {
+    error = optopt ? "unknown option -" + std::string(1, (char)optopt) : "unknown option " + written(argv);
+    return false;
+  }
+  if (code == ':' || !*optarg) {
+    error = written(argv) + " needs a value";
+    return false;
+  }
+  if (code == PORT && !number(optarg, 1, 65535, options.port)) {
+    error = "--port needs a port number from 1 to 65535, not \"" + std::string(optarg) + "\"";
+    return false;
+  }
+  if (code == DISCOVERY_MS && !number(optarg, 0, 3600000, options.discoveryMs)) {
+    error = "--discovery-ms needs a number of milliseconds, not \"" + std::string(optarg) + "\"";
+    return false;
+  }
+  if (std::string *text = textOption(options, code))
+    *text = optarg;
+  return true;
+}
+
+bool parseOptions(int argc, char **argv, Options &options, std::string &error) {
+  opterr = 0;
+  optind = 1;
+  for (int code; (code = getopt_long(argc, argv, "+:hV", LONG_OPTIONS, nullptr)) != -1;)
+    if (!takeOption(code, argv, options, error))
+      return false;
+  if (optind < argc) {
+    error = "unexpected argument " + std::string(argv[optind]);
+    return false;
+  }
+  if (options.help || options.version)
     return true;
   if (options.factory != "normal" && options.factory != "missing" && options.factory != "wrongtype") {
     error = "--factory must be normal, missing or wrongtype";
     return false;
   }
-  if (options.port == 0 && options.exportFile.empty()) {
-    error = "--port is required";
-    return false;
-  }
-  if (options.db.empty()) {
-    const char *home = getenv("TESSARK_HOME");
-    options.db = std::string(home && *home ? home : "/usr/vandor/tessark") + "/var/qzsld.db";
-  }
+  if (options.db.empty())
+    options.db = tessarkHome() + "/var/qzsld.db";
   return true;
+}
+
+std::string tessarkHome() {
+  const char *home = getenv("TESSARK_HOME");
+  return home && *home ? home : "/usr/vandor/tessark";
 }

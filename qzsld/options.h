@@ -3,17 +3,20 @@
 #include <string>
 
 struct Options {
-  int port = 0;
+  int port = 0;    // 0: QZSL_PORT of $TESSARK_HOME/qz.conf (see confport.h)
   std::string db;  // default: $TESSARK_HOME/var/qzsld.db
   std::string inventory, faults, journal, readyFile, exportFile;
   int discoveryMs = 200;
   std::string factory = "normal";
-  bool help = false;
+  bool help = false, version = false;
 };
 
 extern const char *const USAGE;
 extern const char *const HELP;
 
-// Fills `options` from argv; on a bad command line returns false with the
-// reason in `error`.
+// Fills `options` from argv (GNU syntax: "--port N" or "--port=N"); on a bad
+// command line returns false with the reason in `error`.
 bool parseOptions(int argc, char **argv, Options &options, std::string &error);
+
+// The install root: $TESSARK_HOME, /usr/vandor/tessark when unset or empty.
+std::string tessarkHome();

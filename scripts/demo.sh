@@ -1,21 +1,29 @@
 #!/usr/bin/env bash
 # Runs qzftconfig against qzsld serving the demo site, in a private
-# TESSARK_HOME. Without arguments it lists the SAN clients verbosely; any
-# arguments are passed to qzftconfig instead (e.g. scripts/demo.sh -listservers).
+# TESSARK_HOME. Without arguments it lists the FT servers with their target
+# ports (one screen); any arguments are passed to qzftconfig instead (e.g.
+# scripts/demo.sh -listclients -verbose). When the tool fails, its home stays
+# with the debug log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh >&2
 mkdir -p build
+# The build speaks only when it builds something (or fails).
+build_log=build/demo-build.log
 if [ ! -x build/plain/frontend/qzftconfig ] || [ ! -x build/plain/qzsld/qzsld ]; then
-  scripts/build.sh build/plain >&2
+  scripts/build.sh build/plain > "$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
+  cat "$build_log" >&2
 else
-  cmake --build build/plain -j"$(nproc)" >&2
+  cmake --build build/plain --target qzftconfig qzsld qz_catalogs -j"$(nproc)" > "$build_log" 2>&1 ||
+    { cat "$build_log" >&2; exit 1; }
+  if grep -qE 'Building|Linking|Generating|Compiling' "$build_log"; then cat "$build_log" >&2; fi
 fi
 
 home=$(mktemp -d /tmp/qzdemo.XXXXXX)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
        echo $((20000 + RANDOM % 20000)))
 mkdir -p "$home/logs/admin" "$home/var"
+ln -s "$PWD/build/plain/msg" "$home/msg"
 cat > "$home/qz.conf" <<CONF
 SERVER = tessark-master
 CONNECT_TIMEOUT = 30
@@ -23,14 +31,24 @@ REQUEST_TIMEOUT = 60
 USE_KMTL = AUTOMATIC
 QZSL_PORT = $port
 CONF
+keep=
 build/plain/qzsld/qzsld --port "$port" --db "$home/var/qzsld.db" \
   --inventory qzsld/demo/inventory.json --ready-file "$home/ready" > "$home/qzsld.out" 2>&1 &
 qzsld_pid=$!
-trap 'kill $qzsld_pid 2>/dev/null; wait $qzsld_pid 2>/dev/null; rm -rf "$home"' EXIT
+trap 'kill $qzsld_pid 2>/dev/null; wait $qzsld_pid 2>/dev/null; [ -n "$keep" ] || rm -rf "$home"' EXIT
 for _ in $(seq 200); do [ -e "$home/ready" ] && break; sleep 0.05; done
-[ -e "$home/ready" ] || { cat "$home/qzsld.out" >&2; exit 1; }
+if [ ! -e "$home/ready" ]; then
+  cat "$home/qzsld.out" >&2
+  keep=yes
+  echo "demo: qzsld did not start; its home stays in $home" >&2
+  exit 1
+fi
 
-[ $# -gt 0 ] || set -- -listclients -verbose
+[ $# -gt 0 ] || set -- -listservers
 status=0
 TESSARK_HOME=$home build/plain/frontend/qzftconfig "$@" || status=$?
+if [ $status -ne 0 ]; then
+  keep=yes
+  echo "demo: qzftconfig exited $status; its home stays in $home (debug log: $home/logs/admin/qzftconfig.log)" >&2
+fi
 exit $status

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a plain
-# build, once under AddressSanitizer and UndefinedBehaviorSanitizer, and the
-# threaded tests under ThreadSanitizer.
+# build, then through the installed Debian packages, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded tests
+# under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,6 +10,8 @@ mkdir -p build
 
 scripts/build.sh build/plain
 (cd build/plain && ctest --output-on-failure -j2 -LE bench)
+# The Debian packages, installed, run and purged again.
+scripts/package_test.sh
 
 # The rescan tests preload libfaketime, so ASan cannot be first in the library list.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:verify_asan_link_order=0

@@ -20,6 +20,7 @@ struct SiteOptions {
   bool logDir = true;                 // create $TESSARK_HOME/logs/admin
   bool startService = true;           // false: a site whose QZSL is not running
   std::vector<std::string> qzsldArgs; // more qzsld options, e.g. {"--discovery-ms", "50"}
+  bool portFromConf = false;          // qzsld without --port: it reads QZSL_PORT of qz.conf
 };
 
 struct Site {

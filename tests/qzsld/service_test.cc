@@ -22,6 +22,7 @@ struct StartCase {
   const char *file;     // written to @/in.json when not null
   int status;
   std::string message;  // the first line of stderr
+  const char *conf = "";  // appended to @/qz.conf
 };
 
 class StartUp : public ::testing::TestWithParam<StartCase> {};
@@ -34,19 +35,23 @@ TEST_P(StartUp, IsRefusedWithTheReason) {
     line.replace(at, 1, home);
   if (GetParam().file)
     writeFile(home + "/in.json", GetParam().file);
+  writeFile(home + "/qz.conf", readFile(home + "/qz.conf") + GetParam().conf);
   std::istringstream words(line.substr(0, line.find('\n')));
-  RunResult r = runService({std::istream_iterator<std::string>(words), {}});
+  RunResult r = runService({std::istream_iterator<std::string>(words), {}}, home);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "qzsld: " + line.substr(line.find('\n') + 1)) << r.err;
   // Mistakes on the command line come with the usage.
-  EXPECT_EQ(r.err.find("\nusage: qzsld --port N ") != std::string::npos, GetParam().status == 2) << r.err;
+  EXPECT_EQ(r.err.find("\nusage: qzsld [--port N] ") != std::string::npos, GetParam().status == 2) << r.err;
   EXPECT_EQ(r.status, GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Qzsld, StartUp,
     ::testing::Values(
-        StartCase{"NoPort", "", nullptr, 2, "--port is required"},
+        StartCase{"PortNotANumber", "--port=7x9", nullptr, 2, "--port needs a port number from 1 to 65535, not \"7x9\""},
+        StartCase{"StrayArgument", "--port 7390 7391", nullptr, 2, "unexpected argument 7391"},
+        StartCase{"BadPortInConf", "--db @/db", nullptr, 1,
+                  "@/qz.conf: QZSL_PORT must be a port number from 1 to 65535, not \"0x10\"", "qzsl_port = 0x10\n"},
         StartCase{"UnknownOption", "--port 7390 --verbose", nullptr, 2, "unknown option --verbose"},
         StartCase{"NoDatabase", "--port 7390 --db /nonexistent/dir/q.db", nullptr, 1,
                   "cannot open database /nonexistent/dir/q.db: unable to open database file"},
@@ -58,6 +63,17 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"BadFaultRule", "--port 7390 --db @/db --faults @/in.json",
                   R"({"rules": [{"op": "getFATServerLst"}]})", 1, "rules[0]: unknown operation \"getFATServerLst\""}),
     [](const ::testing::TestParamInfo<StartCase> &info) { return std::string(info.param.name); });
+
+// Without --port, qzsld serves where qz.conf sends the tool, and says so.
+TEST(Listening, OnTheConfiguredPort) {
+  SiteOptions options;
+  options.portFromConf = true;
+  Site site = startSite(options);
+  SV::FATServerInfoSeq_var servers = queryOf(site)->getFATServerList("");
+  EXPECT_EQ(servers->length(), 0u);
+  EXPECT_EQ(readFile(site.home + "/qzsld.out"), "qzsld: listening on 127.0.0.1:" + std::to_string(site.port) + "\n");
+  stopSite(site);
+}
 
 const char *const TWO_CLIENTS = R"({"clients": [{"fatClientInfo": {"hostName": "c1"}},
                                                 {"fatClientInfo": {"hostName": "c2"}}]})";
