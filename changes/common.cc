@@ -49,11 +49,8 @@ void storeUsageInfo(const char *host, FSM::QZSL_QZU_MACHINE_TYPE type, FSM::FATU
               [&](const QZSLOpException &e) { reportRefusal(e, failId, failText, host); });
 }
 
-int refusalStatus(const QZSLOpException &exception) {
-  return exception.errRecSeq.length() == 0 ? 0 : exception.errRecSeq[0].errorCode;
-}
-
 void reportSuccess(const char *id, const char *text, const char *object) {
+  enter_run_end();
   lookup_fixed_message(id, text);
   reportInfo(LOG_INFO, text, false, object);
   qzftconfig_exit(0);  // not reached: a report that exits always ends the run

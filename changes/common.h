@@ -25,8 +25,5 @@ FSM::FATUsageInfo *newUsageInfo(bool preferred);
 void storeUsageInfo(const char *host, FSM::QZSL_QZU_MACHINE_TYPE type, FSM::FATUsageInfo *usage,
                     const char *failId, const char *failText);
 
-// The status that a refusal carries: the errorCode of its first record.
-int refusalStatus(const QZSLOpException &exception);
-
 // Prints the command's success message on stdout and ends the run with 0.
 [[noreturn]] void reportSuccess(const char *id, const char *text, const char *object);

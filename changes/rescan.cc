@@ -42,13 +42,20 @@ int rescanSANClient(int index, bool quiet, bool inThread) {
 
 void *rescan_thread(void *index) {
   int row = static_cast<int>(reinterpret_cast<intptr_t>(index));
+  in_rescan_worker = true;
   caught_Signal = 0;
   struct sigaction handler = {}, saved = {};
   handler.sa_handler = SIGSEGV_handler;
   sigemptyset(&handler.sa_mask);
   sigaction(SIGSEGV, &handler, &saved);
 
-  int result = rescanSANClient(row, true, true);
+  int result = 0;
+  // An exception must not leave a thread: it would end the process by terminate().
+  try {
+    result = rescanSANClient(row, true, true);
+  } catch (...) {
+    reportUnexpectedException();
+  }
   if (result == 0 && caught_Signal != 0) result = RESCAN_FAULTED;
 
   sigaction(SIGSEGV, &saved, nullptr);

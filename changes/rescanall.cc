@@ -10,6 +10,7 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
+#include "frontend/exit.h"
 #include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
@@ -90,13 +91,15 @@ int takeEntry(rescan_run_t &run) {
 // Starts the worker of entry `index` for `client`. The thread is detached:
 // a finished thread that nobody joins keeps its stack until the process
 // ends, and a run over thousands of clients would run out of them.
+// While workers run, the main thread looks messages up and prints only under
+// the lock: a worker that ends the run holds it from then on.
 void startRequest(int index, const std::string &client) {
   pthread_mutex_lock(&thread_table_lock);
   active_threads[index].client = client;
-  pthread_mutex_unlock(&thread_table_lock);
   QZ_LOOKUP("ZrtFtc0053N", "Request rescan for client : %s", client.c_str());
   logmsg(LOG_INFO, englishMsg, progname);
   if (vbose) fprintf(stderr, "%s\n", localizedMsg);
+  pthread_mutex_unlock(&thread_table_lock);
 
   pthread_t thread;
   int code = pthread_create(&thread, nullptr, rescan_thread,
@@ -105,9 +108,9 @@ void startRequest(int index, const std::string &client) {
     pthread_detach(thread);
     return;
   }
+  pthread_mutex_lock(&thread_table_lock);
   QZ_LOOKUP("ZrtFtc0072N", "Failed to launch rescan thread for client %s: status %d", client.c_str(), code);
   reportInfo(LOG_ERROR, englishMsg, false, "", false);
-  pthread_mutex_lock(&thread_table_lock);
   active_threads[index].state = THREAD_FREE;
   active_threads[index].status = 0;
   active_threads[index].client.clear();
@@ -229,10 +232,10 @@ int process_completed_thread(int index, int &failed) {
 }
 
 void display_waiting_clients() {
+  pthread_mutex_lock(&thread_table_lock);
   QZ_LOOKUP("ZrtFtc0087N", "Waiting for the following clients:");
   fprintf(stderr, "\n%s\n", localizedMsg);
   logmsg(LOG_INFO, englishMsg, progname);
-  pthread_mutex_lock(&thread_table_lock);
   for (const thread_table_entry_t &entry : active_threads) {
     if (entry.state != THREAD_RUNNING) continue;
     fprintf(stderr, "%s\n", entry.client.c_str());
@@ -252,12 +255,13 @@ int rescanAllSANClients() {
   // uses the generic facet's one, so it is made here, before any worker runs.
   Corvane::Tessark::SL::ControlFacet::_nil();
 
-  if (!launchAll(run, pending)) {
-    reportNotAttempted(run, pending);
-    reportTimedOut(run);
-  } else if (!collectAll(run)) {
-    reportTimedOut(run);
-  }
+  bool launched = launchAll(run, pending);
+  bool collected = launched && collectAll(run);
+  // From here on the outcome is this thread's: a worker that fails later, or
+  // has already begun to end the run, does not print past it.
+  enter_run_end();
+  if (!launched) reportNotAttempted(run, pending);
+  if (!collected) reportTimedOut(run);
   releaseLock();
   pending.clear();
 

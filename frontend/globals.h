@@ -30,9 +30,11 @@ extern char localizedMsg[8192];
 extern char englishMsg[8192];
 
 // Allocated once and never freed: rescan workers that timed out may still be
-// inside their call while exit() runs the static destructors.
+// inside their call while the process ends.
 extern thread_table_entry_t (&active_threads)[RESCAN_TABLE_SIZE];
 extern pthread_mutex_t thread_table_lock;
+// Set in each rescan worker thread.
+extern thread_local bool in_rescan_worker;
 
 extern const char *const DFLT_NP_STR_VAL;
 extern const char *const DFLT_NCP_STR_VAL;

@@ -9,7 +9,9 @@
 
 #include "frontend/admincheck.h"
 #include "frontend/commands.h"
+#include "frontend/exit.h"
 #include "frontend/globals.h"
+#include "frontend/report.h"
 #include "platform/debuglog.h"
 #include "platform/hostinfo.h"
 #include "platform/masterconfig.h"
@@ -67,7 +69,7 @@ static void readMasterConfig() {
   logmsg(LOG_WARNING, "Failed to get local machine's Master Server name", progname);
 }
 
-int main(int argc, char **argv) {
+static void run(int argc, char **argv) {
   vbose = false;
   umask(022);
   int localeStatus = 0;
@@ -81,4 +83,15 @@ int main(int argc, char **argv) {
   check_if_local_qzu_admin(progname);
   logparams(argc, argv);
   dispatch(argc, argv);
+}
+
+// Every remote call has its own handlers; this is the last line behind them,
+// so that no exception of any path ends the process by terminate().
+int main(int argc, char **argv) {
+  try {
+    run(argc, argv);
+  } catch (...) {
+    reportUnexpectedException();
+  }
+  qzftconfig_exit(130);
 }

@@ -14,8 +14,7 @@
 
 namespace {
 
-// The record a report is about. An exception without records carries no
-// status and no text, so it reads as a plain success rather than past the end.
+// The record a report is about.
 struct first_record_t {
   int status = 0;
   std::string message;
@@ -24,9 +23,9 @@ struct first_record_t {
 
 first_record_t first_record(const QZSLOpException &exception) {
   first_record_t record;
+  record.status = refusalStatus(exception);
   if (exception.errRecSeq.length() == 0) return record;
   const Corvane::Tessark::SL::ErrorRecord &first = exception.errRecSeq[0];
-  record.status = first.errorCode;
   record.message = wide_to_utf8(first.localizedMsg.in());
   record.additional = wide_to_utf8(first.additionalMsg.in());
   return record;
@@ -46,6 +45,12 @@ QZSLOpException plain_outcome() {
 
 }  // namespace
 
+// A refusal without any record says nothing about what failed, so it is a
+// failure of its own rather than a success.
+int refusalStatus(const QZSLOpException &exception) {
+  return exception.errRecSeq.length() == 0 ? REFUSAL_WITHOUT_RECORD : exception.errRecSeq[0].errorCode;
+}
+
 void lookup_fixed_message(const char *id, const char *text) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-security"
@@ -56,6 +61,7 @@ void lookup_fixed_message(const char *id, const char *text) {
 
 void reportInfo(const QZSLOpException &exception, int level, const char *text, bool generic,
                 const char *object, bool exitAfter) {
+  if (generic || exitAfter) enter_run_end();
   first_record_t record = first_record(exception);
   std::string line = std::string(text ? text : "") + ":" + (object ? object : "");
   logmsg(level, line.c_str(), progname);
@@ -94,12 +100,14 @@ void reportInfo(int level, const char *text, bool generic, const char *object) {
 
 void reportRefusal(const QZSLOpException &exception, const char *id, const char *text,
                    const char *object) {
+  enter_run_end();
   lookup_fixed_message(id, text);
   reportInfo(exception, LOG_ERROR, text, false, object, true);
   qzftconfig_exit(0);  // not reached: a report with exitAfter always ends the run
 }
 
 void reportUnexpectedException() {
+  enter_run_end();
   try {
     throw;
   } catch (const CORBA::Exception &e) {

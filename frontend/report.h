@@ -15,6 +15,11 @@ void reportInfo(const QZSLOpException &exception, int level, const char *text, b
 void reportInfo(int level, const char *text, bool generic, const char *object, bool exitAfter);
 void reportInfo(int level, const char *text, bool generic, const char *object);
 
+// The status a refusal carries: the errorCode of its first record, or
+// REFUSAL_WITHOUT_RECORD (130) when it has none.
+enum { REFUSAL_WITHOUT_RECORD = 130 };
+int refusalStatus(const QZSLOpException &exception);
+
 // Looks up `id` into localizedMsg (and englishMsg) with the fixed text
 // `text` as the default; `text` must hold no printf conversions.
 void lookup_fixed_message(const char *id, const char *text);

@@ -1,6 +1,8 @@
 #include "dispatch.h"
 
+#include <csignal>
 #include <stdexcept>
+#include <unistd.h>
 
 #include "errors.h"
 #include "journal.h"
@@ -38,6 +40,10 @@ namespace SL = Corvane::Tessark::SL;
 
 Arrival arrive(const char *op, const std::string &renderedArgs, const std::string &arg, bool raises) {
   journalCall(op, renderedArgs);
+  return arriveUnjournalled(op, arg, raises);
+}
+
+Arrival arriveUnjournalled(const char *op, const std::string &arg, bool raises) {
   const FaultRule *rule = matchFault(op, arg);
   if (!rule)
     return {FaultAction::None, nullptr};
@@ -51,6 +57,11 @@ Arrival arrive(const char *op, const std::string &renderedArgs, const std::strin
     return {FaultAction::None, nullptr};
   case FaultAction::Hang:
     waitForStop();
+    throw CORBA::TRANSIENT(0, CORBA::COMPLETED_NO);
+  case FaultAction::Die:
+    // As a killed service: no answer, every connection dropped, nothing tidied.
+    kill(getpid(), SIGKILL);
+    pause();
     throw CORBA::TRANSIENT(0, CORBA::COMPLETED_NO);
   default:
     return {rule->action, rule->result.get()};

@@ -22,6 +22,9 @@ struct Arrival {
 Arrival arrive(const char *op, const std::string &renderedArgs, const std::string &arg,
                bool raises = true);
 
+// The same without the journal line, for questions that every caller asks.
+Arrival arriveUnjournalled(const char *op, const std::string &arg, bool raises = true);
+
 // Journal renderings of arguments (each with its leading space).
 std::string text(const char *value);
 std::string kind(int machineType);

@@ -41,6 +41,7 @@ void checkBoolean(json_t *json, const std::string &path) {
 }
 
 const std::map<std::string, Operation> OPERATIONS = {
+    {"_is_a", {'b', checkBoolean}},
     {"getHostSession", {'o', nullptr}},
     {"getFATServiceManager", {'o', nullptr}},
     {"destroy", {'v', nullptr}},
@@ -102,8 +103,9 @@ long longOf(json_t *object, const char *key, const std::string &path, long fallb
 
 std::vector<ErrorText> errorsOf(json_t *rule, const std::string &path) {
   json_t *errors = json_object_get(rule, "errors");
-  if (!json_is_array(errors) || json_array_size(errors) == 0)
-    bad(path, "\"raise\" needs a non-empty \"errors\" array");
+  // An empty array raises an exception without records, which callers must survive too.
+  if (!json_is_array(errors))
+    bad(path, "\"raise\" needs an \"errors\" array");
   std::vector<ErrorText> records;
   size_t i;
   json_t *error;
@@ -127,7 +129,7 @@ FaultAction actionOf(const std::string &name, const std::string &path) {
   static const std::map<std::string, FaultAction> actions = {
       {"raise", FaultAction::Raise}, {"nil", FaultAction::Nil},       {"reply", FaultAction::Reply},
       {"delay", FaultAction::Delay}, {"hang", FaultAction::Hang},     {"system", FaultAction::System},
-      {"wrongtype", FaultAction::WrongType}};
+      {"wrongtype", FaultAction::WrongType}, {"die", FaultAction::Die}};
   auto found = actions.find(name);
   if (found == actions.end())
     bad(path, "unknown action \"" + name + "\"");

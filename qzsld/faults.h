@@ -7,7 +7,7 @@
 #include "errors.h"
 #include "records.h"
 
-enum class FaultAction { None, Raise, Nil, Reply, Delay, Hang, System, WrongType };
+enum class FaultAction { None, Raise, Nil, Reply, Delay, Hang, System, WrongType, Die };
 
 struct FaultRule {
   std::string op;

@@ -44,6 +44,7 @@ static std::string failureText() {
 }
 
 [[noreturn]] static void logAndFail(const char *text) {
+  enter_run_end();
   std::string failure = failureText();
   logmsg(LOG_ERROR, failure.c_str(), progname);
   genericFailure(text);
@@ -159,8 +160,14 @@ void getQZSLConnection() {
   if (CORBA::is_nil(object))
     genericFailure("NIL object returned by HSFactory");
 
-  Brantis::Tessark::HostSessionFactory_var factory =
-      Brantis::Tessark::HostSessionFactory::_narrow(object);
+  // The reference carries no type, so the narrow asks the service itself,
+  // and the service can fail like in any other call.
+  Brantis::Tessark::HostSessionFactory_var factory;
+  try {
+    factory = Brantis::Tessark::HostSessionFactory::_narrow(object);
+  } catch (...) {
+    reportUnexpectedException();
+  }
   if (CORBA::is_nil(factory))
     genericFailure("Couldn't narrow to HSFactory");
 
@@ -186,9 +193,12 @@ static void fetchFacet(const facet_texts_t &texts, Fetch fetch, Narrow narrow) {
       genericFailure(texts.pointer);
     present = narrow();
   } catch (const QZSLOpException &e) {
+    // Rescan workers get here side by side; only the first one reports.
+    enter_run_end();
     QZ_LOOKUP(texts.failedId, "%s", texts.failed);
     reportInfo(e, LOG_ERROR, texts.failed, false, "");
   } catch (const CORBA::Exception &) {
+    enter_run_end();
     // The session is unusable; destroying it at exit would only wait again.
     m_hostSession = Brantis::Tessark::HostSession::_nil();
     genericFailure(texts.failed);

@@ -9,6 +9,7 @@
 namespace {
 
 const char *const GENERIC_FAILURE = "Encountered with an error, check the log for details\n\n";
+const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
 
 const char *const ONE_SERVER = R"({"servers": [{"hostName": "media1", "masterServerName": "master1",
   "state": 1, "config": {"maxNumberOfPipes": 8, "numberOfPipes": 4}}]})";
@@ -58,6 +59,7 @@ struct Case {
   std::vector<std::string> qzsldArgs;
   const char *logText;
   bool listening;
+  const char *err = GENERIC_FAILURE;
 };
 
 class GenericFailure : public SessionTest, public ::testing::WithParamInterface<Case> {};
@@ -68,7 +70,7 @@ TEST_P(GenericFailure, EndsWith130AndLogsItsOwnText) {
   start(c.faults, c.qzsldArgs, c.listening);
   RunResult r = runTool(site, {"-listservers"}, {}, (uid_t)-1, 60);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, GENERIC_FAILURE);
+  EXPECT_EQ(r.err, c.err);
   EXPECT_EQ(r.status, 130);
   std::string log = debugLog(site);
   EXPECT_NE(log.find(std::string(c.logText) + ":"), std::string::npos) << log;
@@ -80,6 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"NotListening", "", {}, "Failed to get QZSL object", false},
         Case{"NoFactory", "", {"--factory", "missing"}, "NIL object returned by HSFactory", true},
         Case{"WrongTypeFactory", "", {"--factory", "wrongtype"}, "Couldn't narrow to HSFactory", true},
+        // The narrow asks the service whether the object is a factory.
+        Case{"TypeCheckFails", fault("_is_a", R"("action": "system", "exception": "COMM_FAILURE")"), {},
+             "CORBA Exception caught as IDL:omg.org/CORBA/COMM_FAILURE", true, CORBA_FAILURE},
+        Case{"ServiceDiesAtTypeCheck", fault("_is_a", R"("action": "die")"), {},
+             "CORBA Exception caught as IDL:omg.org/CORBA/COMM_FAILURE", true, CORBA_FAILURE},
         Case{"HostSessionRefused", fault("getHostSession", R"("action": "raise", "errors": [{"errorCode": 3}])"),
              {}, "getHostSession() failed", true},
         Case{"NilServiceManager", fault("getFATServiceManager", R"("action": "nil")"), {},
@@ -125,7 +132,7 @@ TEST_F(SessionTest, FailureOnAFacetDropsTheSessionARefusalKeepsIt) {
 TEST_F(SessionTest, ConnectTimeoutBoundsEveryLaterCall) {
   start(fault("getFATServerList", R"("action": "hang")"), {}, true, "CONNECT_TIMEOUT = 2\nREQUEST_TIMEOUT = 300\n");
   RunResult r = runTool(site, {"-listservers"}, {}, (uid_t)-1, 60);
-  EXPECT_EQ(r.err, "Got Corba Exception, see log for details\n\n");
+  EXPECT_EQ(r.err, CORBA_FAILURE);
   EXPECT_EQ(r.status, 130);
   EXPECT_NE(debugLog(site).find("CORBA Exception caught as IDL:omg.org/CORBA/TIMEOUT:1.0"), std::string::npos);
 }

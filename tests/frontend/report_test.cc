@@ -79,7 +79,7 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
       {"refusal 0", [] { setMessage("F"); reportInfo(refusal({{0, L"none", L"x"}}), LOG_ERROR, "F", false, ""); },
        "", "F\n\n", 0, ""},
       {"no records", [] { setMessage("F"); reportInfo(QZSLOpException(), LOG_ERROR, "F", false, ""); },
-       "", "F\n\n", 0, ""},
+       "", "F\n\nEXIT error: \nEXIT status = 130\n", 130, " ; EXIT status: 130\n"},
       {"without exit",
        [] {
          setMessage("Rescan failed");
@@ -105,6 +105,14 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
       {"exit 255", [] { qzftconfig_exit(255); }, "", "", 255, ""},
       {"exit 256", [] { qzftconfig_exit(256); }, "", "", 252, ""},
       {"exit -1", [] { qzftconfig_exit(-1); }, "", "", 252, ""},
+      {"standard output full",
+       [] {
+         if (!freopen("/dev/full", "w", stdout)) _exit(4);
+         printf("listing");
+         qzftconfig_exit(0);
+       },
+       "", "qzftconfig: cannot write standard output: No space left on device\n", 130,
+       " 16 qzftconfig: cannot write standard output: No space left on device\n"},
       {"exit flushes", [] { printf("unfinished"); fprintf(stderr, "err"); qzftconfig_exit(7); },
        "unfinished", "err", 7, ""},
       {"session that cannot be destroyed",
