@@ -9,6 +9,7 @@
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "platform/orb.h"
+#include "platform/shown.h"
 #include "platform/statustext.h"
 #include "platform/widetext.h"
 
@@ -27,8 +28,8 @@ first_record_t first_record(const QZSLOpException &exception) {
   if (exception.errRecSeq.length() == 0) return record;
   const Corvane::Tessark::SL::ErrorRecord &first = exception.errRecSeq[0];
   record.status = first.errorCode;
-  record.message = wide_to_utf8(first.localizedMsg.in());
-  record.additional = wide_to_utf8(first.additionalMsg.in());
+  record.message = shownText(wide_to_utf8(first.localizedMsg.in()).c_str(), true);
+  record.additional = shownText(wide_to_utf8(first.additionalMsg.in()).c_str(), true);
   return record;
 }
 
