@@ -3,7 +3,8 @@
 # when one of them is missing.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libomniorb4-dev omniidl libace-dev
-          libjansson-dev libsqlite3-dev libssl-dev openssl faketime time ccache)
+          libjansson-dev libsqlite3-dev libssl-dev openssl faketime time ccache
+          clang-14 libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
