@@ -66,7 +66,9 @@ void reportInfo(const QZSLOpException &exception, int level, const char *text, b
     fprintf(stderr, "%s\n\n", localizedMsg);
     qzftconfig_exit(130);
   }
-  if (localizedMsg[0] != '\0') fprintf(level == LOG_ERROR ? stderr : stdout, "%s\n\n", localizedMsg);
+  // The message may carry a name the service gave, such as a client's.
+  if (localizedMsg[0] != '\0')
+    fprintf(level == LOG_ERROR ? stderr : stdout, "%s\n\n", shownText(localizedMsg, true).c_str());
   if (!exitAfter) return;
   if (record.status == 0) qzftconfig_exit(0);
 
