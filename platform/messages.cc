@@ -201,7 +201,6 @@ bool argument_types(const char *format, std::vector<std::string> &types) {
   return true;
 }
 
-
 // Formats `id` for `locale` into `out`; true when the catalog's text was used.
 bool format_message(const char *id, const char *locale, size_t size, char *out, const char *format,
                     va_list ap) {
