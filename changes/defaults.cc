@@ -6,6 +6,7 @@
 #include "changes/common.h"
 #include "frontend/globals.h"
 #include "frontend/parse.h"
+#include "listings/fields.h"
 #include "session/session.h"
 
 using Corvane::Tessark::DL::FATClient::FATUsagePreference;
@@ -100,14 +101,14 @@ void printConfigDefaults() {
   readPortSettings();
   usage_values_t values = usageValues(usage.in());
   if (vbose) {
-    printf("Master Server      : %s\n", master_server.c_str());
-    printf("Client Ports/Server: %s\n", num_ports.c_str());
-    printf("Clients/Target port: %s\n", num_clients_per_port.c_str());
-    printf("FT Preference      : %s\n", values.preference);
-    printf("Backup Wait Time   : %d\n", values.backupWait);
-    printf("Restore Wait Time  : %d\n", values.restoreWait);
+    printRow("Master Server      : %s\n", master_server.c_str());
+    printRow("Client Ports/Server: %s\n", num_ports.c_str());
+    printRow("Clients/Target port: %s\n", num_clients_per_port.c_str());
+    printRow("FT Preference      : %s\n", values.preference);
+    printRow("Backup Wait Time   : %d\n", values.backupWait);
+    printRow("Restore Wait Time  : %d\n", values.restoreWait);
   } else {
-    printf("u %s %s %s %s %d %d\n", master_server.c_str(), num_ports.c_str(),
+    printRow("u %s %s %s %s %d %d\n", master_server.c_str(), num_ports.c_str(),
            num_clients_per_port.c_str(), values.preference, values.backupWait, values.restoreWait);
   }
 }

@@ -35,9 +35,9 @@ static void takeProgramName(const char *argv0) {
 // The debug log is kept only where the administrator created its directory.
 static void openDebugLog() {
   std::string logs = std::string(tessark_home()) + "/logs";
-  char directory[1025];
-  snprintf(directory, sizeof directory, "%s%sadmin", logs.c_str(), "/");
-  if (access(directory, F_OK) != 0) return;
+  // A path too long to look at may still name the directory: the open then
+  // says why the log cannot be kept there.
+  if (access((logs + "/admin").c_str(), F_OK) != 0 && errno != ENAMETOOLONG) return;
   int error = 0;
   debugFD = open_debug_log(logs.c_str(), "admin", "qzftconfig", 0666, &error);
   if (debugFD < 0) {

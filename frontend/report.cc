@@ -9,6 +9,7 @@
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "platform/orb.h"
+#include "platform/shown.h"
 #include "platform/statustext.h"
 #include "platform/widetext.h"
 
@@ -26,8 +27,8 @@ first_record_t first_record(const QZSLOpException &exception) {
   record.status = refusalStatus(exception);
   if (exception.errRecSeq.length() == 0) return record;
   const Corvane::Tessark::SL::ErrorRecord &first = exception.errRecSeq[0];
-  record.message = wide_to_utf8(first.localizedMsg.in());
-  record.additional = wide_to_utf8(first.additionalMsg.in());
+  record.message = shownText(wide_to_utf8(first.localizedMsg.in()).c_str(), true);
+  record.additional = shownText(wide_to_utf8(first.additionalMsg.in()).c_str(), true);
   return record;
 }
 
@@ -71,7 +72,9 @@ void reportInfo(const QZSLOpException &exception, int level, const char *text, b
     fprintf(stderr, "%s\n\n", localizedMsg);
     qzftconfig_exit(130);
   }
-  if (localizedMsg[0] != '\0') fprintf(level == LOG_ERROR ? stderr : stdout, "%s\n\n", localizedMsg);
+  // The message may carry a name the service gave, such as a client's.
+  if (localizedMsg[0] != '\0')
+    fprintf(level == LOG_ERROR ? stderr : stdout, "%s\n\n", shownText(localizedMsg, true).c_str());
   if (!exitAfter) return;
   if (record.status == 0) qzftconfig_exit(0);
 

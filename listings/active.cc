@@ -28,17 +28,17 @@ void printClientPipe(const FATClient::FATClientPipeInfo *pipe) {
   const char *jobId = job ? job->jobId() : "";
   const char *direction = directionWord(pipe->direction());
   if (vbose) {
-    printf("\n");
-    printf("SAN Client Name : %s\n", client_name.c_str());
-    printf("SAN Client HBA  : %d\n", clientHba);
-    printf("FT Server Name  : %s\n", server);
-    printf("FT Server HBA   : %d\n", serverHba);
-    printf("FT Server LUN   : %d\n", lun);
-    printf("Job Number      : %s\n", jobId);
-    printf("FT Connection Id: %d\n", pipe->pipeId());
-    printf("Direction       : %s\n", direction);
+    printRow("\n");
+    printRow("SAN Client Name : %s\n", client_name.c_str());
+    printRow("SAN Client HBA  : %d\n", clientHba);
+    printRow("FT Server Name  : %s\n", server);
+    printRow("FT Server HBA   : %d\n", serverHba);
+    printRow("FT Server LUN   : %d\n", lun);
+    printRow("Job Number      : %s\n", jobId);
+    printRow("FT Connection Id: %d\n", pipe->pipeId());
+    printRow("Direction       : %s\n", direction);
   } else {
-    printf("c %s %d %s %d %d %s %d %s\n", client_name.c_str(), clientHba, server, serverHba, lun,
+    printRow("c %s %d %s %d %d %s %d %s\n", client_name.c_str(), clientHba, server, serverHba, lun,
            jobId, pipe->pipeId(), direction);
   }
 }
@@ -49,14 +49,14 @@ void printServerPipe(const FATServer::FATPipeInfo *pipe) {
   int lun = lunOf(device);
   const char *direction = directionWord(pipe->direction());
   if (vbose) {
-    printf("FT Server Name  : %s\n", media_server.c_str());
-    printf("FT Server HBA   : %d\n", serverHba);
-    printf("FT Server LUN   : %d\n", lun);
-    printf("FT Connection Id: %d\n", pipe->pipeId());
-    printf("Direction       : %s\n", direction);
-    printf("\n");
+    printRow("FT Server Name  : %s\n", media_server.c_str());
+    printRow("FT Server HBA   : %d\n", serverHba);
+    printRow("FT Server LUN   : %d\n", lun);
+    printRow("FT Connection Id: %d\n", pipe->pipeId());
+    printRow("Direction       : %s\n", direction);
+    printRow("\n");
   } else {
-    printf("m %s %d %d %d %s\n", media_server.c_str(), serverHba, lun, pipe->pipeId(), direction);
+    printRow("m %s %d %d %d %s\n", media_server.c_str(), serverHba, lun, pipe->pipeId(), direction);
   }
 }
 
@@ -107,7 +107,7 @@ int listServerPipes(int reportFlag) {
                          count == 0 ? "" : media_server.c_str());
     return -1;
   }
-  if (reportFlag == REPORT_OUTCOME) printf("\n");
+  if (reportFlag == REPORT_OUTCOME) printRow("\n");
   return 0;
 }
 

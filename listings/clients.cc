@@ -108,21 +108,21 @@ client_values_t clientValues(FSM::SANClientInfo *info, FATClient::FATClientInfo 
 }
 
 void printClientVerbose(const FATClient::FATClientInfo *client, const client_values_t &v) {
-  printf("SAN Client Name      : %s\n", client->hostName());
-  printf("SAN Client Version   : %s\n", client->serviceVersion());
-  printf("SAN Client State     : %s\n", v.state);
-  printf("Master Server Name   : %s\n", client->masterServerName());
-  printf("FT Server Connections: %d\n", v.mediaCount);
-  printf("Client Ports/Server  : %s\n", num_ports.c_str());
-  printf("Usage Preference     : %s\n", v.preference);
+  printRow("SAN Client Name      : %s\n", client->hostName());
+  printRow("SAN Client Version   : %s\n", client->serviceVersion());
+  printRow("SAN Client State     : %s\n", v.state);
+  printRow("Master Server Name   : %s\n", client->masterServerName());
+  printRow("FT Server Connections: %d\n", v.mediaCount);
+  printRow("Client Ports/Server  : %s\n", num_ports.c_str());
+  printRow("Usage Preference     : %s\n", v.preference);
   if (v.preferred) {
-    printf("Backup Wait Time     : %d\n", v.backupWait);
-    printf("Restore Wait Time    : %d\n", v.restoreWait);
+    printRow("Backup Wait Time     : %d\n", v.backupWait);
+    printRow("Restore Wait Time    : %d\n", v.restoreWait);
   }
 }
 
 void printClientCompact(const FATClient::FATClientInfo *client, const client_values_t &v) {
-  printf("c %s %s %s %s %d %s %s %d %d\n", client->hostName(), client->serviceVersion(), v.state,
+  printRow("c %s %s %s %s %d %s %s %d %d\n", client->hostName(), client->serviceVersion(), v.state,
          client->masterServerName(), v.mediaCount, num_ports.c_str(), v.preference, v.backupWait,
          v.restoreWait);
 }
@@ -168,19 +168,19 @@ device_values_t deviceValues(const FATClient::FATClientDeviceInfo *device) {
 
 // `lastHba` is the client HBA port of the device printed before, -1 at first.
 void printDeviceVerbose(const device_values_t &v, int &lastHba) {
-  if (v.clientHba != lastHba || v.clientHba == -1) printf("SAN Client HBA Port  : %d\n", v.clientHba);
+  if (v.clientHba != lastHba || v.clientHba == -1) printRow("SAN Client HBA Port  : %d\n", v.clientHba);
   lastHba = v.clientHba;
-  printf("\tSAN Client Device State: %s\n", v.state);
-  printf("\tMedia Server Name      : %s\n", v.server);
-  printf("\tMedia Sever State      : %s\n", v.serverState);
-  printf("\tMedia Server HBA Port  : %d\n", v.serverHba);
-  printf("\tMedia Server Port Mode : %s\n", v.mode);
-  printf("\tMedia Server LUN       : %d\n", v.lun);
-  printf("\n");
+  printRow("\tSAN Client Device State: %s\n", v.state);
+  printRow("\tMedia Server Name      : %s\n", v.server);
+  printRow("\tMedia Sever State      : %s\n", v.serverState);
+  printRow("\tMedia Server HBA Port  : %d\n", v.serverHba);
+  printRow("\tMedia Server Port Mode : %s\n", v.mode);
+  printRow("\tMedia Server LUN       : %d\n", v.lun);
+  printRow("\n");
 }
 
 void printDeviceCompact(const device_values_t &v) {
-  printf("d %d %s %s %s %d %s %d\n", v.clientHba, v.state, v.server, v.serverState, v.serverHba,
+  printRow("d %d %s %s %s %d %s %d\n", v.clientHba, v.state, v.server, v.serverState, v.serverHba,
          v.mode, v.lun);
 }
 
@@ -259,7 +259,7 @@ int printClientDetails(FSM::SANClientInfo *info, json_t *array) {
   bool printed = printDevices(client, list);
 
   if (!gJson) {
-    if (!printed) printf("\n");
+    if (!printed) printRow("\n");
   } else if (!array) {
     printJson(object);
   }

@@ -1,12 +1,15 @@
 #include "listings/fields.h"
 
+#include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "frontend/exit.h"
 #include "frontend/globals.h"
 #include "frontend/report.h"
 #include "platform/crvjson.h"
 #include "platform/debuglog.h"
+#include "platform/shown.h"
 
 const char *hostStateWord(int state) { return state == 1 ? "active" : "disabled"; }
 
@@ -56,6 +59,25 @@ int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun) {
   return count;
 }
 
+void printRow(const char *format, ...) {
+  std::string row;
+  va_list ap;
+  va_start(ap, format);
+  for (const char *p = format; *p != '\0'; ++p) {
+    if (*p != '%' || p[1] == '\0') {
+      row += *p;
+    } else if (*++p == 's') {
+      row += shownText(va_arg(ap, const char *), false);
+    } else if (*p == 'd') {
+      row += std::to_string(va_arg(ap, int));
+    } else {
+      row += *p;  // "%%"
+    }
+  }
+  va_end(ap);
+  fputs(row.c_str(), stdout);
+}
+
 void setJsonText(json_t *object, const char *key, const char *text) {
   json_object_set_new(object, key, crv_json_string(text, 0, ""));
 }
@@ -98,8 +120,8 @@ target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
 }
 
 void printLunVerbose(const target_device_t &v) {
-  printf("\tFT Server Device State   : %s\n", v.state);
-  printf("\tAssociated LUN           : %d\n", v.lun);
-  printf("\tActive Connections on LUN: %d\n", v.active);
-  printf("\n");
+  printRow("\tFT Server Device State   : %s\n", v.state);
+  printRow("\tAssociated LUN           : %d\n", v.lun);
+  printRow("\tActive Connections on LUN: %d\n", v.active);
+  printRow("\n");
 }

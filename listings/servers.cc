@@ -11,11 +11,11 @@
 namespace {
 
 void printServerVerbose(const FATServer::FATServerInfo *server, int limit, int maximum) {
-  printf("FT Server Name     : %s\n", server->hostName());
-  printf("FT Server Version  : %s\n", server->serviceVersion());
-  printf("FT Server State    : %s\n", hostStateWord(server->state()));
-  printf("Connection Limit   : %d\n", limit);
-  printf("Maximum Limit      : %d\n", maximum);
+  printRow("FT Server Name     : %s\n", server->hostName());
+  printRow("FT Server Version  : %s\n", server->serviceVersion());
+  printRow("FT Server State    : %s\n", hostStateWord(server->state()));
+  printRow("Connection Limit   : %d\n", limit);
+  printRow("Maximum Limit      : %d\n", maximum);
 }
 
 void setServerJson(json_t *object, const FATServer::FATServerInfo *server, int limit, int maximum) {
@@ -28,20 +28,20 @@ void setServerJson(json_t *object, const FATServer::FATServerInfo *server, int l
 
 void printLunVerbose(const target_device_t &v, bool newPort) {
   if (newPort) {
-    printf("FT Server HBA Port  : %d\n", v.port);
-    printf("FT Server Port Mode : %s\n", v.mode);
+    printRow("FT Server HBA Port  : %d\n", v.port);
+    printRow("FT Server Port Mode : %s\n", v.mode);
     if (v.speed != 0)
-      printf("FT Server Port Speed: %d gBits/s\n", v.speed);
+      printRow("FT Server Port Speed: %d gBits/s\n", v.speed);
     else
-      printf("FT Server Port Speed: Unknown\n");
-    printf("FT Server Port WWN  : %s\n", v.wwn);
-    printf("FT Server Port Model: %s\n", v.model);
+      printRow("FT Server Port Speed: Unknown\n");
+    printRow("FT Server Port WWN  : %s\n", v.wwn);
+    printRow("FT Server Port Model: %s\n", v.model);
   }
   printLunVerbose(v);
 }
 
 void printLunCompact(const target_device_t &v) {
-  printf("d %d %s %s %d %d %s %s %d\n", v.port, v.mode, v.state, v.lun, v.active, v.wwn, v.model,
+  printRow("d %d %s %s %d %d %s %s %d\n", v.port, v.mode, v.state, v.lun, v.active, v.wwn, v.model,
          v.speed);
 }
 
@@ -102,7 +102,7 @@ int printServerDetails(FATServer::FATServerInfo *info, json_t *array) {
   else if (gJson)
     setServerJson(object, info, limit, maximum);
   else
-    printf("m %s %s %s %d\n", info->hostName(), info->serviceVersion(), hostStateWord(info->state()),
+    printRow("m %s %s %s %d\n", info->hostName(), info->serviceVersion(), hostStateWord(info->state()),
            limit);
 
   json_t *hbaList = nullptr;
@@ -113,7 +113,7 @@ int printServerDetails(FATServer::FATServerInfo *info, json_t *array) {
   bool printed = printLuns(info, hbaList);
 
   if (!gJson) {
-    if (!printed) printf("\n");
+    if (!printed) printRow("\n");
   } else if (!array) {
     printJson(object);
   }

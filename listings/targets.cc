@@ -12,27 +12,27 @@ namespace {
 
 void printTargetVerbose(const target_device_t &v, bool newPort) {
   if (newPort) {
-    printf("FT Server HBA Port   : %d\n", v.port);
-    printf("FT Server Port WWN   : %s\n", v.wwn);
-    printf("FT Server Port Mode  : %s\n", v.mode);
-    printf("FT Server Port Model : %s\n", v.model);
-    printf("FT Server Port Vendor: %s\n", v.vendor);
+    printRow("FT Server HBA Port   : %d\n", v.port);
+    printRow("FT Server Port WWN   : %s\n", v.wwn);
+    printRow("FT Server Port Mode  : %s\n", v.mode);
+    printRow("FT Server Port Model : %s\n", v.model);
+    printRow("FT Server Port Vendor: %s\n", v.vendor);
   }
   printLunVerbose(v);
 }
 
 // The compact line leaves out the connection count.
 void printTargetCompact(const target_device_t &v) {
-  printf("d %d %d w %s %s %s %s %s\n", v.port, v.lun, v.wwn, v.state, v.mode, v.model, v.vendor);
+  printRow("d %d %d w %s %s %s %s %s\n", v.port, v.lun, v.wwn, v.state, v.mode, v.model, v.vendor);
 }
 
 }  // namespace
 
 int printTargetDetails(FATServer::FATServerInfo *info) {
   if (vbose)
-    printf("FT Server Name   : %s\n\n", info->hostName());
+    printRow("FT Server Name   : %s\n\n", info->hostName());
   else
-    printf("m %s\n", info->hostName());
+    printRow("m %s\n", info->hostName());
 
   bool printed = forEachTargetDevice(info, [](const target_device_t &values, bool newPort) {
     if (vbose)
@@ -40,7 +40,7 @@ int printTargetDetails(FATServer::FATServerInfo *info) {
     else
       printTargetCompact(values);
   });
-  if (!printed) printf("\n");
+  if (!printed) printRow("\n");
   return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -30,6 +31,26 @@ int move_above_stdio(int fd) {
   close(fd);
   errno = saved;
   return moved;
+}
+
+// The log is written as root in a directory that others may write to, so
+// whatever stands at its path is suspect: a link is never followed (nor a
+// dangling one created), a FIFO or device cannot block the open, and only a
+// regular file with no second name elsewhere is written to.
+int open_plain_file(const std::string &path, int mode) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                static_cast<mode_t>(mode));
+  if (fd < 0) return -1;
+  struct stat info;
+  int error = 0;
+  if (fstat(fd, &info) != 0) error = errno;
+  else if (!S_ISREG(info.st_mode)) error = EINVAL;
+  else if (info.st_nlink != 1) error = EMLINK;
+  else if (fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = errno;
+  if (error == 0) return fd;
+  close(fd);
+  errno = error;
+  return -1;
 }
 
 void append_timestamp(std::string &line) {
@@ -75,7 +96,7 @@ int open_debug_log(const char *dir, const char *name, const char *program, int m
     return -1;
   }
   std::string path = std::string(dir) + "/" + name + "/" + program + ".log";
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, static_cast<mode_t>(mode));
+  int fd = open_plain_file(path, mode);
   if (fd >= 0) fd = move_above_stdio(fd);
   if (fd < 0) {
     if (errorOut) *errorOut = errno;

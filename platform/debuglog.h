@@ -17,7 +17,11 @@ enum { LOG_TRACE = 2, LOG_INFO = 4, LOG_WARNING = 8, LOG_ERROR = 16 };
 // Opens (creating with `mode` under the current umask) the log file of
 // `program` in directory `dir`/`name`; the directory must exist. Returns the
 // descriptor, or -1 with *errorOut set to the errno. A second call replaces
-// the log opened by the first.
+// the log opened by the first. Only a regular file with a single link is
+// opened: a symbolic link at the path fails with ELOOP (a dangling one is not
+// created), a FIFO, device or other non-regular file with EINVAL (ENXIO for a
+// FIFO without reader, EISDIR for a directory), a file with further hard
+// links with EMLINK; the open never blocks.
 int open_debug_log(const char *dir, const char *name, const char *program, int mode, int *errorOut);
 
 // One log line; does nothing when no log is open. Safe from several threads.

@@ -101,6 +101,19 @@ const char *catalog_text(const char *locale, int set, int number) {
   return nullptr;
 }
 
+// No message has this many arguments, nor needs a field this wide; a text
+// that says otherwise is not one to hand to printf.
+const int MAX_NUMBER = 8192;
+
+// Reads the digits at `p` into *value; false when they exceed MAX_NUMBER.
+bool take_number(const char *&p, int *value) {
+  for (*value = 0; isdigit(static_cast<unsigned char>(*p)); ++p) {
+    *value = *value * 10 + (*p - '0');
+    if (*value > MAX_NUMBER) return false;
+  }
+  return true;
+}
+
 // One printf conversion as the argument list sees it: the type it consumes.
 // '*' widths and precisions consume an int of their own.
 bool parse_conversion(const char *&p, std::vector<std::pair<int, std::string>> &args, bool &positional,
@@ -108,8 +121,7 @@ bool parse_conversion(const char *&p, std::vector<std::pair<int, std::string>> &
   auto take_position = [&p](int *position) {
     const char *q = p;
     int value = 0;
-    while (isdigit(static_cast<unsigned char>(*q))) value = value * 10 + (*q++ - '0');
-    if (q == p || *q != '$' || value <= 0) return false;
+    if (!take_number(q, &value) || q == p || *q != '$' || value <= 0) return false;
     *position = value;
     p = q + 1;
     return true;
@@ -133,7 +145,8 @@ bool parse_conversion(const char *&p, std::vector<std::pair<int, std::string>> &
       if (positional && !take_position(&starPosition)) return false;
       add(starPosition, "int");
     } else {
-      while (isdigit(static_cast<unsigned char>(*p))) ++p;
+      int ignored = 0;
+      if (!take_number(p, &ignored)) return false;
     }
   }
   std::string length;
@@ -188,19 +201,13 @@ bool argument_types(const char *format, std::vector<std::string> &types) {
   return true;
 }
 
-bool same_arguments(const char *catalogFormat, const char *defaultFormat) {
-  std::vector<std::string> catalogTypes, defaultTypes;
-  return argument_types(catalogFormat, catalogTypes) && argument_types(defaultFormat, defaultTypes) &&
-         catalogTypes == defaultTypes;
-}
-
 // Formats `id` for `locale` into `out`; true when the catalog's text was used.
 bool format_message(const char *id, const char *locale, size_t size, char *out, const char *format,
                     va_list ap) {
   int set = 0, number = 0;
   const char *text = nullptr;
   if (parse_message_id(id, &set, &number)) text = catalog_text(locale, set, number);
-  if (text != nullptr && !same_arguments(text, format)) {
+  if (text != nullptr && !catalog_text_fits(text, format)) {
     logmsg(LOG_WARNING, (std::string("catalog text of ") + id + " for " + locale +
                          " does not match its arguments; using the default").c_str(),
            "lookupMessage");
@@ -211,6 +218,12 @@ bool format_message(const char *id, const char *locale, size_t size, char *out, 
 }
 
 }  // namespace
+
+bool catalog_text_fits(const char *catalogText, const char *defaultFormat) {
+  std::vector<std::string> catalogTypes, defaultTypes;
+  return argument_types(catalogText, catalogTypes) && argument_types(defaultFormat, defaultTypes) &&
+         catalogTypes == defaultTypes;
+}
 
 void getLocaleSettings(char *messages, size_t messagesSize, char *ctype, size_t ctypeSize,
                        char *time, size_t timeSize, char *collate, size_t collateSize,

@@ -27,3 +27,9 @@ void getLocaleSettings(char *messages, size_t messagesSize, char *ctype, size_t 
 int lookupMessage(const char *id, const char *locale, size_t size, char *out,
                   const char *englishLocale, size_t englishSize, char *englishOut,
                   const char *format, ...) __attribute__((format(printf, 8, 9)));
+
+// True when `catalogText` consumes the same argument types as `defaultFormat`,
+// in the same argument order, with no "%n", no position or field width above
+// 8192 and no position left out: only then may it be formatted with the
+// arguments meant for `defaultFormat`.
+bool catalog_text_fits(const char *catalogText, const char *defaultFormat);

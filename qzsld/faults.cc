@@ -1,5 +1,6 @@
 #include "faults.h"
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -92,13 +93,18 @@ std::string stringOf(json_t *rule, const char *key, const std::string &path) {
   return json_string_value(value);
 }
 
-long longOf(json_t *object, const char *key, const std::string &path, long fallback) {
+// Every number of a rule is a 32-bit field on the wire or in the matcher; a
+// value that does not fit would silently wrap into another rule.
+int intOf(json_t *object, const char *key, const std::string &path, int fallback) {
   json_t *value = json_object_get(object, key);
   if (!value)
     return fallback;
   if (!json_is_integer(value))
     bad(path, std::string("\"") + key + "\" must be an integer");
-  return (long)json_integer_value(value);
+  json_int_t number = json_integer_value(value);
+  if (number < INT32_MIN || number > INT32_MAX)
+    bad(path, std::string("\"") + key + "\" must fit in 32 bits");
+  return (int)number;
 }
 
 std::vector<ErrorText> errorsOf(json_t *rule, const std::string &path) {
@@ -114,8 +120,8 @@ std::vector<ErrorText> errorsOf(json_t *rule, const std::string &path) {
     if (!json_is_object(error))
       bad(at, "expected an object");
     ErrorText record;
-    record.errorCode = (int)longOf(error, "errorCode", at, 0);
-    record.recIndex = (int)longOf(error, "recIndex", at, 0);
+    record.errorCode = intOf(error, "errorCode", at, 0);
+    record.recIndex = intOf(error, "recIndex", at, 0);
     if (json_object_get(error, "localizedMsg"))
       record.localizedMsg = stringOf(error, "localizedMsg", at);
     if (json_object_get(error, "additionalMsg"))
@@ -149,15 +155,15 @@ FaultRule ruleOf(json_t *json, const std::string &path) {
     rule.hasArg = true;
     rule.arg = stringOf(json, "arg", path);
   }
-  rule.call = (int)longOf(json, "call", path, 0);
+  rule.call = intOf(json, "call", path, 0);
   if (json_object_get(json, "call") && rule.call < 1)
     bad(path, "\"call\" counts from 1");
   rule.action = actionOf(stringOf(json, "action", path), path);
   switch (rule.action) {
   case FaultAction::Raise:
     rule.errors = errorsOf(json, path);
-    rule.domain = (int)longOf(json, "domain", path, FT_SERVICE_DOMAIN);
-    rule.when = longOf(json, "when", path, -1);
+    rule.domain = intOf(json, "domain", path, FT_SERVICE_DOMAIN);
+    rule.when = intOf(json, "when", path, -1);
     if (json_object_get(json, "hostName"))
       rule.hostName = stringOf(json, "hostName", path);
     break;
@@ -176,7 +182,7 @@ FaultRule ruleOf(json_t *json, const std::string &path) {
     break;
   }
   case FaultAction::Delay:
-    rule.ms = (int)longOf(json, "ms", path, -1);
+    rule.ms = intOf(json, "ms", path, -1);
     if (rule.ms < 0)
       bad(path, "\"delay\" needs \"ms\" of at least 0");
     break;

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: once in a plain
-# build, then through the installed Debian packages, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded tests
-# under ThreadSanitizer.
+# build, then through the installed Debian packages, then the fuzz targets,
+# once under AddressSanitizer and UndefinedBehaviorSanitizer, and the threaded
+# tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -12,6 +12,9 @@ scripts/build.sh build/plain
 (cd build/plain && ctest --output-on-failure -j2 -LE bench)
 # The Debian packages, installed, run and purged again.
 scripts/package_test.sh
+
+# Each fuzz target for a bounded time, its committed seeds first.
+scripts/fuzz.sh 20
 
 # The rescan tests preload libfaketime, so ASan cannot be first in the library list.
 export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:verify_asan_link_order=0

@@ -74,6 +74,12 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
        [] { reportInfo(refusal({{77, L"busy", L"try later"}, {9, L"2nd", L""}}), LOG_ERROR, "F", false, ""); },
        "", "EXIT error: busy\nEXIT status = 77\ntry later\n", 77,
        " ; Additional info: try later ; EXIT status: 77\n"},
+      {"control characters in the service's texts",
+       [] {
+         setMessage("F c\x1b[2J");
+         reportInfo(refusal({{5, L"a\x1b[2J\r\nb\tc", L"x\x7fy\n"}}), LOG_ERROR, "F", false, "");
+       },
+       "", "F c?[2J\n\nEXIT error: a?[2J?\nb\tc\nEXIT status = 5\nx?y\n\n", 5, ""},
       {"beyond a byte", [] { reportInfo(refusal({{300, L"big", L""}}), LOG_ERROR, "F", false, ""); },
        "", "EXIT error: big\nEXIT status = 300\n", 252, ""},
       {"refusal 0", [] { setMessage("F"); reportInfo(refusal({{0, L"none", L"x"}}), LOG_ERROR, "F", false, ""); },

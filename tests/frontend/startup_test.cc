@@ -36,11 +36,29 @@ TEST(Startup, DebugLogOnlyWhereItsDirectoryIs) {
   expectRun(runTool(none, {"-lc"}), NO_SERVICE, 130);
   EXPECT_FALSE(std::filesystem::exists(none.path("logs")));
 
-  TestHome blocked;
-  blocked.makeLogDir();
-  std::filesystem::create_directory(blocked.path("logs/admin/qzftconfig.log"));
-  expectRun(runTool(blocked, {"-lc"}),
-            "qzftconfig: terminating - cannot open debug file: Is a directory (21)\n\n", 12);
+  for (const auto &[plant, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"mkdir", "Is a directory (21)"},
+           {"mkfifo", "No such device or address (6)"},
+           {"ln -s /nonexistent/planted", "Too many levels of symbolic links (40)"}}) {
+    TestHome blocked;
+    blocked.makeLogDir(0777);
+    ASSERT_EQ(system((plant + " " + blocked.path("logs/admin/qzftconfig.log")).c_str()), 0);
+    expectRun(runTool(blocked, {"-lc"}), "qzftconfig: terminating - cannot open debug file: " + reason + "\n\n", 12);
+  }
+}
+
+// Beyond any fixed buffer, and beyond what the system takes as a path.
+TEST(Startup, LongHomeIsUsedWhole) {
+  TestHome home;
+  const std::string root = home.dir, name(250, 'h');
+  home.dir += "/" + name + "/" + name + "/" + name + "/" + name + "/" + name;
+  home.makeLogDir();
+  std::filesystem::copy_file(root + "/qz.conf", home.path("qz.conf"));
+  expectRun(runTool(home, {"-lc"}), NO_SERVICE, 130);
+  EXPECT_NE(home.debugLog().find("command line: "), std::string::npos);
+  for (int i = 0; i < 12; ++i) home.dir += "/" + name;
+  EXPECT_EQ(runTool(home, {"-lc"}).status, 12);
+  home.dir = root;
 }
 
 TEST(Startup, ProgramNameComesFromArgv0) {

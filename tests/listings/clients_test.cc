@@ -45,6 +45,10 @@ const std::string TELEMETRY_SITE =
     R"({"servers": [{"hostName": "media2", "masterServerName": "master1", "serviceVersion": "8.3"}],
         "clients": [{"fatClientInfo": {"hostName": "c2", "masterServerName": "master1", "serviceVersion": "9.0"},
                      "afatUsageInfo": {"usagePref": "Never"}}]})";
+// A service that tries to rewrite the terminal or forge a listing line.
+const std::string FORGING_SITE =
+    R"({"clients": [{"fatClientInfo": {"hostName": "c\u001b[2J\r\nc x", "masterServerName": "m\t1",
+                                       "serviceVersion": "9\u007f"}}]})";
 const char *const C1_COMPACT = "c c1 9.1 active master1 2 4 preferred 15 5\n"
                                "d 0 active media1 active 1 FABRIC 0\n"
                                "d 0 disabled media1 active 1 FABRIC 1\n";
@@ -134,7 +138,13 @@ INSTANTIATE_TEST_SUITE_P(
                     R"("Connection Limit":0,"Maximum Limit":0,"FT Server Target HBA List":[]})" "\n"
                     R"({"SAN Client Telemetry Data":[{"SANClientList":[]}]})" "\n", "", 0},
         ListingCase{"TelemetryText", TELEMETRY_SITE, "", {"-list_telemetry"},
-                    "m media2 8.3 disabled 0\n\nc c2 9.0 disabled master1 0 2 never 0 0\n\n", "", 0}),
+                    "m media2 8.3 disabled 0\n\nc c2 9.0 disabled master1 0 2 never 0 0\n\n", "", 0},
+        ListingCase{"ControlCharactersShownAsQuestionMarks", FORGING_SITE, "", {"-listclients"},
+                    "c c?[2J??c x 9? disabled m?1 0 2 never 0 0\n\n", "", 0},
+        ListingCase{"ControlCharactersKeptInJson", FORGING_SITE, "", {"-listclients", "-json_compact"},
+                    R"({"SANClientList":[{"hostName":"c\u001B[2J\r\nc x","serviceVersion":"9)" "\x7f" R"(",)"
+                    R"("clientState":"disabled","masterServerName":"m\t1","mediacount":0,"upref":"never",)"
+                    R"("backupWaitPeriod":0,"restoreWaitPeriod":0,"clientDevList":[]}]})" "\n", "", 0}),
     caseName);
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/debuglog.h"
 
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -70,6 +71,37 @@ TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {
   int error = 0;
   EXPECT_EQ(open_debug_log(path("nowhere").c_str(), "admin", "qzftconfig", 0666, &error), -1);
   EXPECT_EQ(error, ENOENT);
+}
+
+// The log directory may be open to everyone (root passes its permission
+// checks alike): whatever was planted at the log's path is refused, the open
+// never blocks, and nothing is written or created through it.
+TEST_F(DebugLogTest, RefusesAnythingButAPlainFileAtItsPath) {
+  chmod(path("logs/admin").c_str(), 0777);
+  write_file("target", "kept\n");
+  const std::string log = path("logs/admin/qzftconfig.log");
+  struct Case {
+    const char *name;
+    std::function<void()> plant;
+    int error;
+  };
+  for (const Case &c : std::vector<Case>{
+           {"link", [&] { std::filesystem::create_symlink(path("target"), log); }, ELOOP},
+           {"dangling link", [&] { std::filesystem::create_symlink(path("absent"), log); }, ELOOP},
+           {"hard link", [&] { std::filesystem::create_hard_link(path("target"), log); }, EMLINK},
+           {"FIFO", [&] { mkfifo(log.c_str(), 0666); }, ENXIO},
+           {"directory", [&] { std::filesystem::create_directory(log); }, EISDIR}}) {
+    SCOPED_TRACE(c.name);
+    c.plant();
+    int error = 0;
+    alarm(20);  // an open that blocks ends the test instead of hanging it
+    EXPECT_EQ(open_debug_log(path("logs").c_str(), "admin", "qzftconfig", 0666, &error), -1);
+    alarm(0);
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(read_file(path("target")), "kept\n");
+    EXPECT_FALSE(std::filesystem::exists(path("absent")));
+    std::filesystem::remove(log);
+  }
 }
 
 TEST_F(DebugLogTest, ConcurrentWritersNeverGarbleLines) {

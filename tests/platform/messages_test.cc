@@ -76,13 +76,16 @@ TEST_F(MessagesTest, CatalogTextWithOtherConversionsIsNotTrusted) {
                            "6 \"six %ld\"\n"         // other width
                            "7 \"seven %1$s %3$d\"\n" // a gap in the positions
                            "8 \"eight %5.2f%% %-*d\"\n"
-                           "9 \"nine %\"\n");
+                           "9 \"nine %\"\n"
+                           "10 \"ten %2$d %2147483648$s\"\n"   // beyond any int
+                           "11 \"eleven %4294967297$s %2$d\"\n"  // 1 if cut to 32 bits
+                           "12 \"twelve %2147483648s %d\"\n");   // a width beyond any int
   std::filesystem::create_directories(path("msg/xx_YY"));
   std::string command = std::string(QZ_GENCAT) + " -o " + path("msg/xx_YY/qz.cat") + " " + path("src/xx.msg");
   ASSERT_EQ(system(command.c_str()), 0) << command;
-  const char *defaulted[] = {"1", "2", "3", "4", "6", "7", "9"};
+  const char *defaulted[] = {"01", "02", "03", "04", "06", "07", "09", "10", "11", "12"};
   for (const char *n : defaulted) {
-    lookupMessage((std::string("ZrtFtc000") + n + "N").c_str(), "xx_YY", sizeof out, out, nullptr, 0, nullptr,
+    lookupMessage((std::string("ZrtFtc00") + n + "N").c_str(), "xx_YY", sizeof out, out, nullptr, 0, nullptr,
                   "default %s %d", "abc", 42);
     EXPECT_STREQ(out, "default abc 42") << n;
   }

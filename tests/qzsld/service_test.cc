@@ -61,7 +61,13 @@ INSTANTIATE_TEST_SUITE_P(
                   R"({"servers": [{"hostName": "m", "hostname": "x"}]})", 1,
                   "@/in.json: servers[0]: unknown member \"hostname\""},
         StartCase{"BadFaultRule", "--port 7390 --db @/db --faults @/in.json",
-                  R"({"rules": [{"op": "getFATServerLst"}]})", 1, "rules[0]: unknown operation \"getFATServerLst\""}),
+                  R"({"rules": [{"op": "getFATServerLst"}]})", 1, "rules[0]: unknown operation \"getFATServerLst\""},
+        StartCase{"FaultCallOutOfRange", "--port 7390 --db @/db --faults @/in.json",
+                  R"({"rules": [{"op": "destroy", "call": 4294967297, "action": "hang"}]})", 1,
+                  "rules[0]: \"call\" must fit in 32 bits"},
+        StartCase{"FaultErrorCodeOutOfRange", "--port 7390 --db @/db --faults @/in.json",
+                  R"({"rules": [{"op": "destroy", "action": "raise", "errors": [{"errorCode": 4294967301}]}]})",
+                  1, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"}),
     [](const ::testing::TestParamInfo<StartCase> &info) { return std::string(info.param.name); });
 
 // Without --port, qzsld serves where qz.conf sends the tool, and says so.
