@@ -20,6 +20,7 @@ struct SiteOptions {
   bool logDir = true;                 // create $TESSARK_HOME/logs/admin
   bool startService = true;           // false: a site whose QZSL is not running
   std::vector<std::string> qzsldArgs; // more qzsld options, e.g. {"--discovery-ms", "50"}
+  bool defaultPort = false;           // qzsld on 7390, and no QZSL_PORT in qz.conf
 };
 
 struct Site {
@@ -50,6 +51,9 @@ RunResult runService(const std::vector<std::string> &args, const std::string &ho
 RunResult runTool(const Site &site, const std::vector<std::string> &args,
                   const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1,
                   int timeoutSeconds = 120);
+
+// Environment for a tool run whose clock goes a hundred times faster.
+std::vector<std::string> fastClock();
 
 // The operations qzsld received, one line each.
 std::vector<std::string> journal(const Site &site);
