@@ -24,6 +24,8 @@ struct StartCase {
   std::string message;  // the first line of stderr
 };
 
+void PrintTo(const StartCase &c, std::ostream *os) { *os << c.name; }
+
 class StartUp : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(StartUp, IsRefusedWithTheReason) {
