@@ -112,7 +112,9 @@ INSTANTIATE_TEST_SUITE_P(
                {"-getconfig"}, "u master1 04 3 preferred 15 5\n"},
         Change{"PreferredWithBothWaits", "", {"-setconfig", "-ftpref", "preferred", "-ftwait", "30", "-ftrwait", "45"},
                SET_OK, "", 0, {usage("setUsageInfo", "master1", MASTER, "Preferred", 30, 45)}, {},
-               {"-getconfig"}, "u master1 2 4 preferred 30 45\n"},
+               // c1 has no preference of its own and follows its master's.
+               {"-getconfig", "-listclients -C c1"},
+               "u master1 2 4 preferred 30 45\nc c1  active master1 0 2 preferred 30 45\n\n"},
         // m2 has no preference of its own to replace, nor port settings.
         Change{"FailOnAnotherMasterIsAdded", "", {"-setconfig", "-M", "m2", "-ftpref", "fail"}, SET_OK, "", 0,
                setThenAdd("m2", MASTER, "FailIfNoFT"), {}, {"-getconfig -M m2"}, "u m2 2 2 fail 0 0\n"},
