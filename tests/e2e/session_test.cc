@@ -36,6 +36,18 @@ std::string fault(const std::string &op, const std::string &rest) {
   return faultRules({R"({"op": ")" + op + R"(", )" + rest + "}"});
 }
 
+// A TCP socket bound to 127.0.0.1:`port`, or -1 when the port is taken.
+int boundSocket(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
 // The server change needs the modifiable, the control and the query facet:
 // one connection serves them all, and the session is closed at the end.
 TEST_F(SessionTest, OneRunConnectsOnceAndClosesTheSession) {
@@ -58,14 +70,9 @@ TEST_F(SessionTest, OneRunConnectsOnceAndClosesTheSession) {
 
 // With no QZSL_PORT in qz.conf the tool looks for QZSL on 7390.
 TEST_F(SessionTest, DefaultPort) {
-  int probe = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(7390);
-  bool taken = bind(probe, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0;
+  int probe = boundSocket(7390);
+  if (probe < 0) GTEST_SKIP() << "port 7390 is in use on this machine";
   close(probe);
-  if (taken) GTEST_SKIP() << "port 7390 is in use on this machine";
   SiteOptions options;
   options.inventory = ONE_SERVER;
   options.defaultPort = true;
@@ -152,12 +159,8 @@ TEST_F(SessionTest, FailureOnAFacetDropsTheSessionARefusalKeepsIt) {
 // faster: 300 s take 3.
 TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCall) {
   start("", {}, false, "CONNECT_TIMEOUT = 1000000\nREQUEST_TIMEOUT = 300\n");
-  int silent = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(site.port);
-  ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  int silent = boundSocket(site.port);
+  ASSERT_GE(silent, 0);
   ASSERT_EQ(listen(silent, 8), 0);
   RunResult r = runTool(site, {"-listservers"}, fastClock(), (uid_t)-1, 60);
   close(silent);
