@@ -3,20 +3,26 @@
 // where something was stored, what is shown once qzsld has restarted.
 #include "changes_site.h"
 
+#include <iterator>
+#include <sstream>
+
 namespace {
 
 // Master server master1 with Preferred 15/5 and 4 clients per port of its
-// own; FT servers media1 (maximum 8) and media2; SAN clients c1 (no records
-// of its own), c2 (Never and 3 ports per server of its own) and c3.
+// own; FT servers media1 (maximum 8) and media2 with a LUN each; SAN clients
+// c1 (no records of its own), c2 (Never and 3 ports per server of its own)
+// and c3 (a device on each LUN).
 const char *const SITE = R"({"servers": [
   {"hostName": "media1", "masterServerName": "master1", "state": 1,
-   "config": {"maxNumberOfPipes": 8, "numberOfPipes": 4}},
+   "config": {"maxNumberOfPipes": 8, "numberOfPipes": 4}, "devices": [{"lun": 0, "status": 1, "devicePort": {"portNumber": 1, "mode": 2}}]},
   {"hostName": "media2", "masterServerName": "master1", "state": 1,
-   "config": {"maxNumberOfPipes": 16, "numberOfPipes": 2}}],
+   "config": {"maxNumberOfPipes": 16, "numberOfPipes": 2}, "devices": [{"lun": 1, "status": 1, "devicePort": {"portNumber": 1, "mode": 2}}]}],
  "clients": [{"fatClientInfo": {"hostName": "c1", "masterServerName": "master1", "state": 1}},
   {"fatClientInfo": {"hostName": "c2", "masterServerName": "master1", "state": 1},
    "afatUsageInfo": {"usagePref": "Never", "waitPeriod": {"backupWaitPeriod": 0, "restoreWaitPeriod": 0}}},
-  {"fatClientInfo": {"hostName": "c3", "masterServerName": "master1", "state": 1}}],
+  {"fatClientInfo": {"hostName": "c3", "masterServerName": "master1", "state": 1, "hostDevices": [
+    {"deviceServerName": "media1", "status": 1, "hbaPort": {"portNumber": 0}, "device": {"lun": 0, "status": 1, "devicePort": {"portNumber": 1, "mode": 2}}},
+    {"deviceServerName": "media2", "status": 1, "hbaPort": {"portNumber": 0}, "device": {"lun": 1, "status": 1, "devicePort": {"portNumber": 1, "mode": 2}}}]}}],
  "usage": [{"host": "master1", "machineType": "QZSL_QZU_MASTER",
             "usage": {"usagePref": "Preferred", "waitPeriod": {"backupWaitPeriod": 15, "restoreWaitPeriod": 5}}}],
  "settings": [
@@ -31,8 +37,8 @@ struct Change {
   int status;
   Lines calls;               // the FT calls, in order
   Lines logged = {};         // debug-log lines that must be there
-  Lines check = {};          // run once qzsld has restarted ({} = none) ...
-  std::string shown = "";    // ... and its exact output
+  Lines check = {};          // command lines run once qzsld has restarted ...
+  std::string shown = "";    // ... and their exact output, one after the other
 };
 
 void PrintTo(const Change &row, std::ostream *os) { *os << row.name; }
@@ -59,9 +65,14 @@ TEST_P(ChangeTest, LeavesExactlyWhatTheRowSays) {
   if (c.check.empty()) return;
   if (before) EXPECT_EQ(runTool(site, c.check).out, c.shown);
   restartSite(site);
-  RunResult shown = runTool(site, c.check);
-  EXPECT_EQ(shown.out, c.shown);
-  EXPECT_EQ(shown.status, 0) << shown.err;
+  std::string shown;
+  for (const std::string &line : c.check) {
+    std::istringstream words(line);
+    RunResult r = runTool(site, {std::istream_iterator<std::string>(words), {}});
+    shown += r.out;
+    EXPECT_EQ(r.status, 0) << line << ": " << r.err;
+  }
+  EXPECT_EQ(shown, c.shown);
 }
 
 const char *const MASTER = "QZSL_QZU_MASTER", *const CLIENT = "QZSL_QZU_CLIENT";
@@ -108,10 +119,12 @@ INSTANTIATE_TEST_SUITE_P(
                {"-getconfig"}, "u master1 04 3 preferred 15 5\n"},
         Change{"PreferredWithBothWaits", "", {"-setconfig", "-ftpref", "preferred", "-ftwait", "30", "-ftrwait", "45"},
                SET_OK, "", 0, {usage("setUsageInfo", "master1", MASTER, "Preferred", 30, 45)}, {},
-               {"-getconfig"}, "u master1 2 4 preferred 30 45\n"},
+               // c1 has no preference of its own and follows its master's.
+               {"-getconfig", "-listclients -C c1"},
+               "u master1 2 4 preferred 30 45\nc c1  active master1 0 2 preferred 30 45\n\n"},
         // m2 has no preference of its own to replace, nor port settings.
         Change{"FailOnAnotherMasterIsAdded", "", {"-setconfig", "-M", "m2", "-ftpref", "fail"}, SET_OK, "", 0,
-               setThenAdd("m2", MASTER, "FailIfNoFT"), {}, {"-getconfig", "-M", "m2"}, "u m2 2 2 fail 0 0\n"},
+               setThenAdd("m2", MASTER, "FailIfNoFT"), {}, {"-getconfig -M m2"}, "u m2 2 2 fail 0 0\n"},
         // The first of two port settings stays when the second is refused.
         refused("SecondPortSettingRefused",
                 faultRules({R"({"op": "updateFTConfigInfoSeq", "call": 2, "action": "raise",
@@ -154,9 +167,11 @@ INSTANTIATE_TEST_SUITE_P(
     rowName<Change>);
 
 const char *const CHANGED = "SAN client preferences changed successfully\n\n";
+const std::string C3_LISTED = "c c3  active master1 2 2 preferred 15 5\nd 0 active media1 active 1 FABRIC 0\n"
+                              "d 0 active media2 active 1 FABRIC 1\n";
 const char *const DELETED = "SAN client deleted successfully\n\n";
 const std::string UNKNOWN_CLIENT = "SAN client nosuch is not known to the FT service";
-const Lines C1 = {"-listclients", "-C", "c1"}, C2 = {"-listclients", "-C", "c2"};
+const Lines C1 = {"-listclients -C c1"}, C2 = {"-listclients -C c2"};
 Lines deletion(const std::string &client) {
   return {"deleteClient \"" + client + "\"", "deleteUsageInfo \"" + client + "\"",
           update(client, CLIENT, PORTS, "", "deleteFTConfigInfoSeq")};
@@ -187,7 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "nosuch"),
         Change{"Delete", "", {"-deleteclient", "c2"}, DELETED, "", 0, deletion("c2"),
                {"4 SAN client deleted successfully:c2"}, {"-listclients"},
-               "c c1  active master1 0 2 preferred 15 5\n\nc c3  active master1 0 2 preferred 15 5\n\n"},
+               "c c1  active master1 0 2 preferred 15 5\n\n" + C3_LISTED},
         // Refusals of the record removals are harmless.
         Change{"DeleteWithoutRecords", "", {"-dc", "c1", "-verbose"}, DELETED, "", 0, deletion("c1"),
                {"16 Failed to delete preferences record, client might have used master server defaults: c1",
@@ -202,7 +217,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 const std::string SERVER_FAILED = "Failed to change FT server settings";
 const std::string UNKNOWN_SERVER = "FT server nosuch is not known to the FT service";
-const Lines MEDIA1 = {"-listservers", "-Me", "media1"};
+// A server's state shows in the server listing and beside each device of
+// its clients.
+const Lines MEDIA1 = {"-listservers -Me media1", "-listclients -C c3"};
+const std::string MEDIA1_LISTED = "d 1 FABRIC active 0 0   0\nc c3  active master1 2 2 preferred 15 5\n"
+                                  "d 0 active media1 disabled 1 FABRIC 0\nd 0 active media2 active 1 FABRIC 1\n";
 Lines serverChange(const char *server, const char *active, const char *limit = nullptr) {
   Lines calls = {"changeServerState \"" + std::string(server) + "\" " + active,
                  "getServerConfiguration \"" + std::string(server) + "\""};
@@ -215,20 +234,20 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         Change{"DisabledWithTheMaximum", "", {"-changeserver", "-Me", "media1", "-l", "8", "-state", "disabled"},
                "FT server settings changed successfully\n\n", "", 0, serverChange("media1", "false", "8"),
-               {"4 FT server settings changed successfully:media1"}, MEDIA1, "m media1  disabled 8\n\n"},
+               {"4 FT server settings changed successfully:media1"}, MEDIA1, "m media1  disabled 8\n" + MEDIA1_LISTED},
         // The state is changed before the limit is checked, and stays changed.
         Change{"LimitAboveTheMaximum", "", {"-cs", "-Me", "media1", "-l", "9", "-state", "disabled"}, "",
                "Connection limit exceeds, maximum connection limit: 8\n\n\nUSAGE:\n"
                "    qzftconfig -[cs]changeserver -Me <media_server>\n"
                "               -l <connection_limit> -state <active | disabled>\n\n",
-               20, serverChange("media1", "false"), {}, MEDIA1, "m media1  disabled 4\n\n"},
+               20, serverChange("media1", "false"), {}, MEDIA1, "m media1  disabled 4\n" + MEDIA1_LISTED},
         refused("UnknownServer", "", {"-changeserver", "-Me", "nosuch", "-l", "2", "-state", "active"},
                 SERVER_FAILED, UNKNOWN_SERVER, 221, {R"(changeServerState "nosuch" true)"}, "nosuch"),
         refused("ConfigurationUnreadable",
                 faultRules({refusalRule("getServerConfiguration", 77, "media server down", "", "no answer")}),
                 {"-changeserver", "-Me", "media1", "-l", "2", "-state", "disabled"},
                 "Failed to read server configuration; Media Server might be down", "media server down", 77,
-                serverChange("media1", "false"), "media1", MEDIA1, "m media1  disabled 4\n\n", "no answer"),
+                serverChange("media1", "false"), "media1", MEDIA1, "m media1  disabled 4\n" + MEDIA1_LISTED, "no answer"),
         refused("LimitRefused", faultRules({refusalRule("setServerPipeLimit", 225, "limit out of range")}),
                 {"-changeserver", "-Me", "media2", "-l", "16", "-state", "active"}, SERVER_FAILED,
                 "limit out of range", 225, serverChange("media2", "true", "16"), "media2"),
@@ -238,7 +257,9 @@ INSTANTIATE_TEST_SUITE_P(
                "Encountered with an error, check the log for details\n\n", 130, serverChange("media1", "true")},
         Change{"Delete", "", {"-deleteserver", "media2"}, "FT server deleted successfully\n\n", "", 0,
                {R"(deleteServer "media2")"}, {"4 FT server deleted successfully:media2"},
-               {"-listservers"}, "m media1  active 4\n\n"},
+               {"-listservers", "-listtargets", "-listclients -C c3"},
+               "m media1  active 4\nd 1 FABRIC active 0 0   0\nm media1\nd 1 0 w  active FABRIC  \n"
+               "c c3  active master1 1 2 preferred 15 5\nd 0 active media1 active 1 FABRIC 0\n"},
         refused("DeleteUnknown", "", {"-ds", "nosuch"}, "Failed to delete the FT server", UNKNOWN_SERVER, 221,
                 {R"(deleteServer "nosuch")"}, "nosuch")),
     rowName<Change>);

@@ -4,7 +4,11 @@
 // qzsld itself keeps the real pace.
 #include "changes_site.h"
 
-#include <cstdlib>
+#include <csignal>
+#include <filesystem>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +24,7 @@ struct Rescan {
   Lines calls;         // the FT calls, in any order: the workers race ({} = not checked)
   Lines logged = {};   // debug-log lines that must be there
   std::string conf = "";  // qz.conf time-outs instead of the row's defaults
+  bool faultWorker = false;  // SIGSEGV to the worker of c1 during its request
 };
 
 void PrintTo(const Rescan &row, std::ostream *os) { *os << row.name; }
@@ -34,13 +39,26 @@ std::string clientsInventory(int count) {
   return text + "]}";
 }
 
-// libfaketime's own condition-variable wrappers hide omniORB's waits from a
-// ThreadSanitizer build; the suppressions cover those.
-std::vector<std::string> fastClock() {
-  const char *tsan = getenv("TSAN_OPTIONS");
-  std::string options = tsan ? tsan : "";
-  if (options.find("suppressions=") == std::string::npos) options += " suppressions=" QZ_TSAN_SUPPRESSIONS;
-  return {"LD_PRELOAD=" QZ_LIBFAKETIME, "FAKETIME=+0 x100", "TSAN_OPTIONS=" + options};
+// Once the worker of c1 is inside its request, signals it with SIGSEGV: the
+// tool is this process's child other than qzsld, and its newest thread is
+// the worker.
+void faultTheWorker(const Site &site) {
+  for (int tries = 0; tries < 3000; ++tries, usleep(10000)) {
+    Lines calls = journal(site);
+    if (std::find(calls.begin(), calls.end(), "startClientDiscovery \"c1\"") == calls.end()) continue;
+    for (const auto &process : std::filesystem::directory_iterator("/proc")) {
+      int pid = atoi(process.path().filename().c_str()), parent = 0;
+      if (pid <= 0 || pid == site.pid) continue;
+      std::string stat = readFile(process.path() / "stat");
+      if (sscanf(stat.c_str() + stat.rfind(')') + 1, " %*c %d", &parent) != 1 || parent != getpid()) continue;
+      int worker = 0;
+      for (const auto &task : std::filesystem::directory_iterator(process.path() / "task"))
+        worker = std::max(worker, atoi(task.path().filename().c_str()));
+      syscall(SYS_tgkill, pid, worker, SIGSEGV);
+      return;
+    }
+  }
+  ADD_FAILURE() << "no worker to signal";
 }
 
 TEST_P(RescanTest, LeavesExactlyWhatTheRowSays) {
@@ -53,7 +71,10 @@ TEST_P(RescanTest, LeavesExactlyWhatTheRowSays) {
   if (c.fast) options.confExtra = "CONNECT_TIMEOUT = 1000000\nREQUEST_TIMEOUT = 1000000\n";
   if (!c.conf.empty()) options.confExtra = c.conf;
   site = startSite(options);
+  std::thread signaller;
+  if (c.faultWorker) signaller = std::thread(faultTheWorker, std::cref(site));
   RunResult r = runTool(site, c.args, c.fast ? fastClock() : std::vector<std::string>{});
+  if (signaller.joinable()) signaller.join();
   EXPECT_EQ(r.out, c.out);
   EXPECT_EQ(r.err, c.err);
   EXPECT_EQ(r.status, c.status);
@@ -107,6 +128,15 @@ INSTANTIATE_TEST_SUITE_P(
         Rescan{"OneRefusal", 3, faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c2")}), 0, false,
                {"-rescanallclients"}, summary(3, 2), "Rescan result status for client c2 = 25\n", 25, requests(3),
                {"16 Rescan result status for client c2 = 25"}},
+        // The entry of the refused c2 is the first to come free and is taken
+        // for c6: its result is collected before the entry is reused.
+        Rescan{"SevenOneRefusedEarly", 7, faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c2")}),
+               1500, false, {"-rescanallclients"}, summary(7, 6), "Rescan result status for client c2 = 25\n", 25,
+               requests(7)},
+        // A worker that caught a segmentation fault during a request that succeeded.
+        Rescan{"WorkerFaulted", 1, "", 3000, false, {"-rescanallclients"}, summary(1, 0),
+               "Rescan result status for client c1 = 63\n", 63, requests(1),
+               {"16 Rescan result status for client c1 = 63"}, true},
         Rescan{"OneNeverAnswers", 3, faultRules({hang("c2")}), 0, true, {"-rescanallclients"}, summary(3, 2),
                std::string(TIMED_OUT) + "c2\n", 47, requests(3),
                {"16 Rescan for the following clients failed (timed out):", "16 c2"}},

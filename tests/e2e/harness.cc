@@ -96,7 +96,8 @@ static void writeConfig(const Site &site) {
   if (!site.options.master.empty())
     conf += "SERVER = " + site.options.master + "\n";
   conf += "USE_KMTL = AUTOMATIC\n";
-  conf += "QZSL_PORT = " + std::to_string(site.port) + "\n";
+  if (!site.options.defaultPort)
+    conf += "QZSL_PORT = " + std::to_string(site.port) + "\n";
   conf += site.options.confExtra;
   writeFile(site.home + "/qz.conf", conf);
   chmod((site.home + "/qz.conf").c_str(), 0644);
@@ -183,6 +184,8 @@ static void launch(Site &site, bool import) {
       waitFor(site.pid, 5);
     }
     site.pid = -1;
+    if (site.options.defaultPort)
+      break;
     site.port = freePort();
     writeConfig(site);
   }
@@ -210,7 +213,7 @@ Site startSite(const SiteOptions &options) {
   writeFile(site.inventoryFile, options.inventory.empty() ? "{}" : options.inventory);
   if (!options.faults.empty())
     writeFile(site.faultsFile, options.faults);
-  site.port = freePort();
+  site.port = options.defaultPort ? 7390 : freePort();
   writeConfig(site);
   if (options.startService)
     launch(site, true);
@@ -242,6 +245,16 @@ RunResult runTool(const Site &site, const std::vector<std::string> &args,
   std::vector<std::string> all = {QZFTCONFIG_BIN};
   all.insert(all.end(), args.begin(), args.end());
   return runToEnd(all, site.home, env, uid, timeoutSeconds);
+}
+
+// libfaketime's own condition-variable wrappers hide omniORB's waits from a
+// ThreadSanitizer build; the suppressions cover those.
+std::vector<std::string> fastClock() {
+  const char *tsan = getenv("TSAN_OPTIONS");
+  std::string options = tsan ? tsan : "";
+  if (options.find("suppressions=") == std::string::npos)
+    options += " suppressions=" QZ_TSAN_SUPPRESSIONS;
+  return {"LD_PRELOAD=" QZ_LIBFAKETIME, "FAKETIME=+0 x100", "TSAN_OPTIONS=" + options};
 }
 
 RunResult runService(const std::vector<std::string> &args, const std::string &home) {

@@ -21,6 +21,7 @@ struct SiteOptions {
   bool startService = true;           // false: a site whose QZSL is not running
   std::vector<std::string> qzsldArgs; // more qzsld options, e.g. {"--discovery-ms", "50"}
   bool portFromConf = false;          // qzsld without --port: it reads QZSL_PORT of qz.conf
+  bool defaultPort = false;           // qzsld on 7390, and no QZSL_PORT in qz.conf
 };
 
 struct Site {
@@ -51,6 +52,9 @@ RunResult runService(const std::vector<std::string> &args, const std::string &ho
 RunResult runTool(const Site &site, const std::vector<std::string> &args,
                   const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1,
                   int timeoutSeconds = 120);
+
+// Environment for a tool run whose clock goes a hundred times faster.
+std::vector<std::string> fastClock();
 
 // The operations qzsld received, one line each.
 std::vector<std::string> journal(const Site &site);

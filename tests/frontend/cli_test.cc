@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "frontend/parse.h"
 #include "tool_runner.h"
 
 namespace {
@@ -154,7 +153,11 @@ TEST(Cli, Listings) {
   expectRuns({
       {{"-listclients", "-C", "a", "-C", "b"}, invalid("-C", "-listclients")},
       {{"-lc", "-C"}, error(1, "-listclients")},
+      // An option is never the value of the one before it.
+      {{"-listclients", "-C", "-verbose"}, error(1, "-listclients")},
+      {{"-ls", "-Me", "-json"}, error(1, "-listservers")},
       {{"-lc", "-C", "a:b"}, error(1, "-listclients")},
+      {{"-lc", "-Me", "a,b"}, error(1, "-listclients")},
       {{"-lc", "-M", std::string(257, 'n')}, error(1, "-listclients")},
       {{"-lc", "-C", std::string(256, 'n')}, NO_SERVICE, 130},
       {{"-lc", "-bogus"}, invalid("-bogus", "-listclients")},
@@ -173,6 +176,9 @@ TEST(Cli, ChangeServer) {
        "\n-l value: abc" + error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "99999999999"}, "\n-l value: 99999999999" + error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l"}, error(4, "-changeserver")},
+      {{"-cs", "-Me", "m", "-l", "0", "-state", "active"}, "\n-l value: 0" + error(4, "-changeserver")},
+      {{"-cs", "-Me", "m", "-l", "-state", "active"}, error(4, "-changeserver")},
+      {{"-cs", "-Me", "-l", "5", "-state", "active"}, error(1, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "5", "-state", "Active"}, error(5, "-changeserver")},
       {{"-cs", "-Me", "m", "-M", "x"}, error(0, "-changeserver")},
       {{"-cs", "-state", "active", "-state", "disabled"}, invalid("-state", "-changeserver")},
@@ -181,6 +187,7 @@ TEST(Cli, ChangeServer) {
       {{"-cs", "-Me", "m", "-state", "active"}, error(8, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "5"}, error(7, "-changeserver")},
       {{"-cs", "-Me", "server one", "-l", "2147483647", "-state", "disabled"}, NO_SERVICE, 130},
+      {{"-cs", "-Me", "m", "-l", "1", "-state", "active"}, NO_SERVICE, 130},
   });
 }
 
@@ -196,6 +203,8 @@ TEST(Cli, ChangeClient) {
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "5", "-ftwait", "6"},
        invalid("-ftwait", "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "1441", "-ftrwait", "1"}, NO_SERVICE, 130},
+      {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "+5"}, error(3, "-changeclient")},
+      {{"-cc", "-C", "c", "-np", "-ftpref"}, error(13, "-changeclient")},
       {{"-changeclient", "-C", "c", "-M", "m"}, error(0, "-changeclient")},
       {{"-cc", "-ftpref", "always"}, error(9, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred"}, error(11, "-changeclient")},
@@ -216,6 +225,7 @@ TEST(Cli, Setconfig) {
       {{"-setconfig"}, error(0, "-setconfig")},
       {{"-setconfig", "-ftpref", "preferred", "-ftwait", "3"}, error(12, "-setconfig")},
       {{"-setconfig", "-M", "m1", "-M", "m2", "-np", "3"}, NO_SERVICE, 130},
+      {{"-setconfig", "-np", "2", "-ncp", "1"}, NO_SERVICE, 130},
   });
 }
 
@@ -233,27 +243,6 @@ TEST(Cli, PositionalNames) {
       {{"-rc", "-C", "-C"}, error(1, "-rescanclient")},
       {{"-rc", "-C", "c", "-verbose"}, NO_SERVICE, 130},
   });
-}
-
-// The parser lets "-ftpref" after "-np" through; only main refuses the mix.
-TEST(Parse, SelectorOfNpThenFtpref) {
-  std::vector<std::string> args = {"-np", "4", "-ftpref", "always"};
-  std::vector<char *> argv;
-  for (std::string &arg : args) argv.push_back(&arg[0]);
-  EXPECT_EQ(parse_common_args(4, argv.data(), "-setconfig"), 34);
-}
-
-TEST(Parse, HostNamesAndNumbers) {
-  EXPECT_FALSE(validate_name(nullptr));
-  EXPECT_FALSE(validate_name(""));
-  for (const char *name : {"host.example.com", "my-host_2", "two words", "h\xc3\xbcgel", "-dash", "a=b"})
-    EXPECT_TRUE(validate_name(name)) << name;
-  for (char forbidden : std::string("@$\\/\":;#*,|"))
-    EXPECT_FALSE(validate_name(("ho" + std::string(1, forbidden) + "st").c_str())) << forbidden;
-  EXPECT_FALSE(isValidNum(nullptr));
-  EXPECT_TRUE(isValidNum(""));
-  EXPECT_TRUE(isValidNum("0123456789"));
-  for (const char *text : {"+5", "-5", " 5", "1.5", "0x10"}) EXPECT_FALSE(isValidNum(text)) << text;
 }
 
 }  // namespace

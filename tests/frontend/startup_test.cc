@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 
 #include "tool_runner.h"
@@ -22,12 +23,20 @@ void expectRun(const RunResult &r, const std::string &err, int status) {
   EXPECT_EQ(r.status, status);
 }
 
-// The read's own result is the status, ahead of any argument error.
-TEST(Startup, UnreadableConfigurationEndsWithTheReadResult) {
-  for (const auto &[conf, status] : std::vector<std::pair<std::string, int>>{{"", 2}, {"SERVER x\n", 22}}) {
+// A configuration that cannot be read ends the run with the read's own
+// result, ahead of any argument error; the least values of each key pass.
+TEST(Startup, ConfigurationReadOrRefused) {
+  const std::string refused = "Error occurred during initialization, check master configuration file\n";
+  for (const auto &[conf, err, status] : std::vector<std::tuple<std::string, std::string, int>>{
+           {"", refused, 2},
+           {"SERVER x\n", refused, 22},
+           {"SERVER = m\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\nVERBOSE = 0\nCONNECT_TIMEOUT = 1\nREQUEST_TIMEOUT = 1\n",
+            "\nInvalid hostname name or length. Special characters are not allowed in Hostname\n\nUSAGE:\n"
+            "    qzftconfig -[dc]deleteclient <client_name>\n\n",
+            20}}) {
+    SCOPED_TRACE(conf);
     TestHome home(conf);
-    expectRun(runTool(home, {"-bogus"}),
-              "Error occurred during initialization, check master configuration file\n", status);
+    expectRun(runTool(home, {"-dc", "a:b"}), err, status);
   }
 }
 

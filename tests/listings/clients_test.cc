@@ -88,6 +88,15 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"VerboseWithJson", LAYOUT_SITE, "", {"-verbose", "-listclients", "-M", "master2", "-json"},
                     C3_VERBOSE + "{\n  \"SANClientList\": [\n    {\n      \"clientDevList\": []\n    }\n  ]\n}\n",
                     "", 0},
+        ListingCase{"JsonCompact", LAYOUT_SITE, "", {"-listclients", "-M", "master2", "-json_compact"},
+                    R"({"SANClientList":[{"hostName":"c3","serviceVersion":"8.3","clientState":"active",)"
+                    R"("masterServerName":"master2","mediacount":2,"upref":"never","backupWaitPeriod":0,)"
+                    R"("restoreWaitPeriod":0,"clientDevList":[{"clientHBA":-1,"deviceState":"active",)"
+                    R"("deviceServerName":"ghost","serverState":"disabled","pdPortNumber":3,"pdPortMode":"PTP",)"
+                    R"("pdLun":7},{"clientHBA":-1,"deviceState":"active","deviceServerName":"ghost",)"
+                    R"("serverState":"disabled","pdPortNumber":3,"pdPortMode":"PTP","pdLun":8},{"clientHBA":2,)"
+                    R"("deviceState":"active","deviceServerName":"media1","serverState":"active",)"
+                    R"("pdPortNumber":-1,"pdPortMode":"UNASSIGNED","pdLun":-1}]}]})" "\n", "", 0},
         ListingCase{"NullElements", LAYOUT_SITE, NULL_CLIENTS, {"-listclients"},
                     "c n1 1 active m 0 2 fail 0 0\nd 4 active media1 active -1 UNASSIGNED -1\n", "", 0},
         ListingCase{"NoClientRecords", LAYOUT_SITE, NO_CLIENT_RECORDS, {"-listclients"},

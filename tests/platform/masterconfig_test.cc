@@ -52,6 +52,8 @@ TEST_F(MasterConfigTest, KeysCommentsAndDefaults) {
   EXPECT_EQ(read("# no servers at all\n"), defaults);
   EXPECT_EQ(read("USE_KMTL = REQUIRED\n"), " 300 300 " + std::to_string(USE_KMTL_REQUIRED) + " 0 0");
   EXPECT_EQ(read("USE_KMTL = Automatic\n"), defaults);
+  EXPECT_EQ(read("CONNECT_TIMEOUT = 1\nREQUEST_TIMEOUT = 2147483647\nQZSL_PORT = 1\nVERBOSE = 0\n"),
+            " 1 2147483647 " + std::to_string(USE_KMTL_AUTOMATIC) + " 1 0");
 }
 
 TEST_F(MasterConfigTest, MissingOrUnreadableFileFailsAndKeepsTheLastGoodRead) {

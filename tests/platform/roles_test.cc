@@ -132,16 +132,4 @@ TEST_F(CredentialTest, UnprivilegedCallerUsesTheCertificateOfItsLogin) {
   EXPECT_EQ(as_nobody([] { return checkUserCredential(0, 0, 0, 0); }), CREDENTIAL_NO_FILE);
 }
 
-TEST(LocalRoles, AdministratorIsTheSuperuser) {
-  ASSERT_EQ(geteuid(), 0u) << "these tests run as root";
-  int admin = -1, second = -1;
-  EXPECT_EQ(getLocalRoles(&admin, &second, 60), 0);
-  EXPECT_EQ(admin, 1);
-  EXPECT_EQ(as_nobody([] {
-              int admin = -1;
-              return getLocalRoles(&admin, nullptr, 60) == 0 ? admin : 99;
-            }),
-            0);
-}
-
 }  // namespace

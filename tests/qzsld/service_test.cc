@@ -25,6 +25,8 @@ struct StartCase {
   const char *conf = "";  // appended to @/qz.conf
 };
 
+void PrintTo(const StartCase &c, std::ostream *os) { *os << c.name; }
+
 class StartUp : public ::testing::TestWithParam<StartCase> {};
 
 TEST_P(StartUp, IsRefusedWithTheReason) {
