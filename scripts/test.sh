@@ -23,5 +23,6 @@ scripts/build.sh build/asan -DQZ_SANITIZE=address,undefined
 (cd build/asan && ctest --output-on-failure -j2 -LE "bench|large")
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
-scripts/build.sh build/tsan -DQZ_SANITIZE=thread
+# Only the threaded tests run here, so only they and the programs they start are built.
+QZ_TARGETS="changes_tests qzsld_tests" scripts/build.sh build/tsan -DQZ_SANITIZE=thread
 (cd build/tsan && ctest --output-on-failure -j2 -L threads)
