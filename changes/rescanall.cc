@@ -14,6 +14,7 @@
 #include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
+#include "platform/shown.h"
 #include "session/session.h"
 
 namespace {
@@ -96,7 +97,7 @@ int takeEntry(rescan_run_t &run) {
 void startRequest(int index, const std::string &client) {
   pthread_mutex_lock(&thread_table_lock);
   active_threads[index].client = client;
-  QZ_LOOKUP("ZrtFtc0053N", "Request rescan for client : %s", client.c_str());
+  QZ_LOOKUP("ZrtFtc0053N", "Request rescan for client : %s", shownText(client.c_str(), false).c_str());
   logmsg(LOG_INFO, englishMsg, progname);
   if (vbose) fprintf(stderr, "%s\n", localizedMsg);
   pthread_mutex_unlock(&thread_table_lock);
@@ -109,7 +110,7 @@ void startRequest(int index, const std::string &client) {
     return;
   }
   pthread_mutex_lock(&thread_table_lock);
-  QZ_LOOKUP("ZrtFtc0072N", "Failed to launch rescan thread for client %s: status %d", client.c_str(), code);
+  QZ_LOOKUP("ZrtFtc0072N", "Failed to launch rescan thread for client %s: status %d", shownText(client.c_str(), false).c_str(), code);
   reportInfo(LOG_ERROR, englishMsg, false, "", false);
   active_threads[index].state = THREAD_FREE;
   active_threads[index].status = 0;
@@ -148,7 +149,7 @@ void reportNotAttempted(rescan_run_t &run, const std::list<rescan_client_record_
   fprintf(stderr, "\n%s\n", localizedMsg);
   logmsg(LOG_ERROR, englishMsg, progname);
   for (const rescan_client_record_t &record : pending) {
-    fprintf(stderr, "%s\n", record.client.c_str());
+    fprintf(stderr, "%s\n", shownText(record.client.c_str(), false).c_str());
     logmsg(LOG_ERROR, record.client.c_str(), progname);
   }
 }
@@ -190,7 +191,7 @@ void reportTimedOut(rescan_run_t &run) {
       logmsg(LOG_ERROR, englishMsg, progname);
       header = true;
     }
-    fprintf(stderr, "%s\n", entry.client.c_str());
+    fprintf(stderr, "%s\n", shownText(entry.client.c_str(), false).c_str());
     logmsg(LOG_ERROR, entry.client.c_str(), progname);
     ++run.not_attempted;
   }
@@ -224,7 +225,8 @@ int process_completed_thread(int index, int &failed) {
   int status = entry.status;
   if (status != 0) ++failed;
   if (vbose || status != 0) {
-    QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", entry.client.c_str(), status);
+    QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", shownText(entry.client.c_str(), false).c_str(),
+              status);
     fprintf(stderr, "%s\n", localizedMsg);
     logmsg(status == 0 ? LOG_INFO : LOG_ERROR, englishMsg, progname);
   }
@@ -238,7 +240,7 @@ void display_waiting_clients() {
   logmsg(LOG_INFO, englishMsg, progname);
   for (const thread_table_entry_t &entry : active_threads) {
     if (entry.state != THREAD_RUNNING) continue;
-    fprintf(stderr, "%s\n", entry.client.c_str());
+    fprintf(stderr, "%s\n", shownText(entry.client.c_str(), false).c_str());
     logmsg(LOG_INFO, entry.client.c_str(), progname);
   }
   pthread_mutex_unlock(&thread_table_lock);
