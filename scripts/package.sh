@@ -10,18 +10,10 @@ out=$top/build/packages
 stage=$top/build/package-stage
 scripts/setup.sh >&2
 
-# Debian's flags, with every hardening feature (PIE, full RELRO, BIND_NOW,
-# FORTIFY_SOURCE, stack protector).
-export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cppflags=$(dpkg-buildflags --get CPPFLAGS)
-cflags="$(dpkg-buildflags --get CFLAGS) $cppflags"
-cxxflags="$(dpkg-buildflags --get CXXFLAGS) $cppflags"
-ldflags=$(dpkg-buildflags --get LDFLAGS)
-
+source scripts/debflags.sh
 mkdir -p "$build"
-cmake -S "$top" -B "$build" -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=None \
-  -DCMAKE_C_FLAGS="$cflags" -DCMAKE_CXX_FLAGS="$cxxflags" \
-  -DCMAKE_EXE_LINKER_FLAGS="$ldflags" > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
+cmake -S "$top" -B "$build" -DBUILD_TESTING=OFF "${QZ_DEB_FLAGS[@]}" \
+  > "$build.configure.log" 2>&1 || { cat "$build.configure.log"; exit 1; }
 cmake --build "$build" -j"$(nproc)" > "$build.build.log" 2>&1 || { cat "$build.build.log"; exit 1; }
 
 version=$(sed -n 's/^#define QZ_VERSION "\(.*\)"$/\1/p' "$build/generated/platform/version.h")

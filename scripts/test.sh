@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 mkdir -p build
 
-scripts/build.sh build/plain
+source scripts/debflags.sh
+scripts/build.sh build/plain "${QZ_DEB_FLAGS[@]}"
 (cd build/plain && ctest --output-on-failure -j2 -LE bench)
 # The Debian packages, installed, run and purged again.
 scripts/package_test.sh
