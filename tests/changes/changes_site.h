@@ -39,9 +39,3 @@ struct SiteTest : ::testing::TestWithParam<Row> {
     if (site.pid > 0) stopSite(site);
   }
 };
-
-// Gives each row of a table its own test name.
-template <typename Row>
-std::string rowName(const ::testing::TestParamInfo<Row> &info) {
-  return info.param.name;
-}

@@ -67,6 +67,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "EXIT status = 77\ntry again\n", 77},
         ListingCase{"OrbFailureInTheWalk", LAYOUT_SITE, faultRules({systemFailure("getClientPipeList", 2)}),
                     {"-listactive"}, C1_PIPES, CORBA_FAILURE, 130}),
-    caseName);
+    rowName<ListingCase>);
 
 }  // namespace

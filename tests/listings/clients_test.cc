@@ -154,6 +154,6 @@ INSTANTIATE_TEST_SUITE_P(
                     R"({"SANClientList":[{"hostName":"c\u001B[2J\r\nc x","serviceVersion":"9)" "\x7f" R"(",)"
                     R"("clientState":"disabled","masterServerName":"m\t1","mediacount":0,"upref":"never",)"
                     R"("backupWaitPeriod":0,"restoreWaitPeriod":0,"clientDevList":[]}]})" "\n", "", 0}),
-    caseName);
+    rowName<ListingCase>);
 
 }  // namespace

@@ -76,10 +76,6 @@ struct Listing : ::testing::TestWithParam<ListingCase> {};
 // Failures name the row rather than dump its bytes.
 inline void PrintTo(const ListingCase &c, std::ostream *os) { *os << c.name; }
 
-inline std::string caseName(const ::testing::TestParamInfo<ListingCase> &info) {
-  return info.param.name;
-}
-
 // A rule failing the `call`-th call of `op` with a TRANSIENT system exception.
 inline std::string systemFailure(const std::string &op, int call) {
   return R"({"op": ")" + op + R"(", "call": )" + std::to_string(call) +

@@ -93,6 +93,6 @@ INSTANTIATE_TEST_SUITE_P(
                         lunBlock("unknown", 2, 0) + TARGET_PORT1 + lunBlock("missing", 3, 2) + TARGET_NO_PORT +
                         lunBlock("active", 4, 0) + TARGET_NO_PORT + lunBlock("active", 5, 0),
                     "", 0}),
-    caseName);
+    rowName<ListingCase>);
 
 }  // namespace
