@@ -1,15 +1,10 @@
 // The change and rescan tests are rows of tables: fault rules, the tool's
 // arguments and everything the run must leave behind.
 #pragma once
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "harness.h"
-
-using Lines = std::vector<std::string>;
 
 // What the tool prints on stderr for a refusal reported with `message`.
 inline std::string refusalText(const std::string &message, const std::string &reason, int code,

@@ -42,14 +42,22 @@ struct RemoveHomes : ::testing::Environment {
 static RemoveHomes *const made = new RemoveHomes;
 static ::testing::Environment *const registered = ::testing::AddGlobalTestEnvironment(made);
 
-static int freePort() {
+int boundSocket(int port) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
+  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+static int freePort() {
+  int fd = boundSocket(0);
+  sockaddr_in address{};
   socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+  if (fd < 0 || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
     throw std::runtime_error("no free port");
   close(fd);
   return ntohs(address.sin_port);
@@ -65,12 +73,11 @@ static int waitFor(pid_t pid, long ms) {
   }
 }
 
-static void stop(pid_t pid, int signal, long ms) {
+// Signals `pid` and waits up to `ms` milliseconds; then kills it. Its wait status.
+static int stop(pid_t pid, int signal, long ms) {
   kill(pid, signal);
-  if (waitFor(pid, ms) == -1) {
-    kill(pid, SIGKILL);
-    waitFor(pid, 5000);
-  }
+  int status = waitFor(pid, ms);
+  return status != -1 ? status : stop(pid, SIGKILL, 5000);
 }
 
 static void writeConfig(const Site &site) {
@@ -105,10 +112,7 @@ static RunResult runToEnd(const std::vector<std::string> &args, const std::strin
   int out = mkstemp(outName), err = mkstemp(errName);
   pid_t pid = spawn(args, out, err, home, env);
   int status = waitFor(pid, seconds * 1000L);
-  if (status == -1) {
-    kill(pid, SIGKILL);
-    status = waitFor(pid, 5000);
-  }
+  if (status == -1) status = stop(pid, SIGKILL, 5000);
   close(out);
   close(err);
   RunResult result{readFile(outName), readFile(errName),
@@ -229,11 +233,9 @@ std::vector<std::string> logLines(const Site &site) {
   std::vector<std::string> lines;
   for (const std::string &line : linesOf(debugLog(site))) {
     // "date time [pid] [tid] level tag: text"
-    std::istringstream fields(line);
-    std::string skip, level, text;
-    fields >> skip >> skip >> skip >> skip >> level >> skip >> std::ws;
-    std::getline(fields, text);
-    if (level != "2") lines.push_back(level + " " + text);
+    size_t level = line.find("] ", line.find("] ") + 2) + 2, space = line.find(' ', level);
+    if (line.compare(level, space - level, "2") != 0)
+      lines.push_back(line.substr(level, space + 1 - level) + line.substr(line.find(": ", space) + 2));
   }
   return lines;
 }

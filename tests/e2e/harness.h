@@ -8,6 +8,11 @@
 #include <sys/types.h>
 #include <vector>
 
+using Lines = std::vector<std::string>;
+// What the tool prints on stderr for a failure that only the log explains.
+const char *const GENERIC_FAILURE = "Encountered with an error, check the log for details\n\n";
+const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
+
 struct RunResult {
   std::string out, err;  // standard output and error, exactly
   int status;            // exit status, or 128 + signal number
@@ -38,6 +43,9 @@ int signalSite(Site &site, int signal);
 inline void stopSite(Site &site) { signalSite(site, SIGTERM); }
 // Starts qzsld again on the same database and port, without re-importing.
 void restartSite(Site &site);
+
+// A TCP socket bound to 127.0.0.1:`port` (0: a free one), or -1 when the port is taken.
+int boundSocket(int port);
 
 // Runs qzsld with `args` (and TESSARK_HOME=`home` when given) to completion.
 RunResult runService(const std::vector<std::string> &args, const std::string &home = "");
