@@ -33,8 +33,6 @@ const std::string SPARSE_SERVERS = faultRules({replyRule("getFATServerList", R"(
      "pipes": [null, {"status": 2, "device": {"lun": 6}}, {"status": 2, "device": null}, null]}, null])")});
 const std::string REFUSALS = faultRules(
     {refusalRule("getFATServerList", 227, "no such master server"), refusalRule("getFATServerInfo", 300, "too busy")});
-const char *const REFUSED = "Failed to get FT server details\n\nEXIT error: no such master server\n"
-                            "EXIT status = 227\n";
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, Listing,
@@ -61,7 +59,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Telemetry stops at the servers: no client is asked for.
         ListingCase{"EmptySiteTelemetry", "", "", {"-list_telemetry", "-json"}, "No FT servers found\n\n", "", 0,
                     Lines{"getFATServerList \"\""}},
-        ListingCase{"RefusedList", LAYOUT_SITE, REFUSALS, {"-listservers"}, "", REFUSED, 227},
+        ListingCase{"RefusedList", LAYOUT_SITE, REFUSALS, {"-listservers"}, "",
+                    "Failed to get FT server details\n\nEXIT error: no such master server\nEXIT status = 227\n", 227},
         // Statuses above 255 leave as 252.
         ListingCase{"RefusedTargetOverflow", LAYOUT_SITE, REFUSALS, {"-listtargets", "-Me", "media1"}, "",
                     "Failed to get FT server details\n\nEXIT error: too busy\nEXIT status = 300\n", 252},
