@@ -27,10 +27,7 @@ inline void expectLogged(const Site &site, const Lines &expected) {
 }
 
 // A table of rows, each run against a site of its own.
-template <typename Row>
-struct SiteTest : ::testing::TestWithParam<Row> {
+template <typename Row> struct SiteTest : ::testing::TestWithParam<Row> {
   Site site;
-  void TearDown() override {
-    if (site.pid > 0) stopSite(site);
-  }
+  void TearDown() override { stopSite(site); }
 };

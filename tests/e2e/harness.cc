@@ -105,12 +105,14 @@ static pid_t spawn(std::vector<std::string> args, int out, int err, const std::s
   _exit(127);
 }
 
-// Runs `args` to completion (killed after `seconds`) with its output captured.
-static RunResult runToEnd(const std::vector<std::string> &args, const std::string &home,
+// Runs `program` with `args` to completion (killed after `seconds`) with its output captured.
+static RunResult runToEnd(const char *program, const std::vector<std::string> &args, const std::string &home,
                           const std::vector<std::string> &env, int seconds) {
   char outName[] = "/tmp/qzrun.out.XXXXXX", errName[] = "/tmp/qzrun.err.XXXXXX";
   int out = mkstemp(outName), err = mkstemp(errName);
-  pid_t pid = spawn(args, out, err, home, env);
+  std::vector<std::string> all = {program};
+  all.insert(all.end(), args.begin(), args.end());
+  pid_t pid = spawn(all, out, err, home, env);
   int status = waitFor(pid, seconds * 1000L);
   if (status == -1) status = stop(pid, SIGKILL, 5000);
   close(out);
@@ -183,15 +185,11 @@ void restartSite(Site &site) {
 
 RunResult runTool(const Site &site, const std::vector<std::string> &args, const std::vector<std::string> &env,
                   int timeoutSeconds) {
-  std::vector<std::string> all = {QZFTCONFIG_BIN};
-  all.insert(all.end(), args.begin(), args.end());
-  return runToEnd(all, site.home, env, timeoutSeconds);
+  return runToEnd(QZFTCONFIG_BIN, args, site.home, env, timeoutSeconds);
 }
 
 RunResult runService(const std::vector<std::string> &args, const std::string &home) {
-  std::vector<std::string> all = {QZSLD_BIN};
-  all.insert(all.end(), args.begin(), args.end());
-  return runToEnd(all, home, {}, 120);
+  return runToEnd(QZSLD_BIN, args, home, {}, 120);
 }
 
 // libfaketime's own condition-variable wrappers hide omniORB's waits from a

@@ -122,7 +122,7 @@ INSTANTIATE_TEST_SUITE_P(
         StartCase{"FaultErrorCodeOutOfRange", "--port 7390 --db @/db --faults @/in.json",
                   R"({"rules": [{"op": "destroy", "action": "raise", "errors": [{"errorCode": 4294967301}]}]})",
                   1, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"}),
-    [](const ::testing::TestParamInfo<StartCase> &info) { return std::string(info.param.name); });
+    rowName<StartCase>);
 
 // Without --port, qzsld serves where qz.conf sends the tool, and says so.
 TEST(Listening, OnTheConfiguredPort) {
