@@ -1,15 +1,10 @@
 // The change and rescan tests are rows of tables: fault rules, the tool's
 // arguments and everything the run must leave behind.
 #pragma once
-#include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "harness.h"
-
-using Lines = std::vector<std::string>;
 
 // What the tool prints on stderr for a refusal reported with `message`.
 inline std::string refusalText(const std::string &message, const std::string &reason, int code,
@@ -32,16 +27,7 @@ inline void expectLogged(const Site &site, const Lines &expected) {
 }
 
 // A table of rows, each run against a site of its own.
-template <typename Row>
-struct SiteTest : ::testing::TestWithParam<Row> {
+template <typename Row> struct SiteTest : ::testing::TestWithParam<Row> {
   Site site;
-  void TearDown() override {
-    if (site.pid > 0) stopSite(site);
-  }
+  void TearDown() override { stopSite(site); }
 };
-
-// Gives each row of a table its own test name.
-template <typename Row>
-std::string rowName(const ::testing::TestParamInfo<Row> &info) {
-  return info.param.name;
-}

@@ -4,7 +4,6 @@
 // qzsld itself keeps the real pace.
 #include "changes_site.h"
 
-#include <csignal>
 #include <filesystem>
 #include <sys/syscall.h>
 #include <thread>
@@ -106,7 +105,6 @@ std::string waiting(int times, const std::string &clients) {
 }
 
 const char *const RESCANNED = "SAN client rescan is successful\n\n";
-const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
 const char *const TIMED_OUT = "\nRescan for the following clients failed (timed out):\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -118,34 +116,22 @@ INSTANTIATE_TEST_SUITE_P(
                refusalText("Failed to rescan the SAN client : nosuch",
                            "SAN client nosuch is not known to the FT service", 222),
                222, {discovery("nosuch")}, {"16 Failed to rescan the SAN client:nosuch"}},
-        // All three finish between two one-second polls and are collected in table order.
-        Rescan{"ThreeVerbose", 3, "", 1500, false, {"-ra", "-verbose"}, summary(3, 3),
-               "Request rescan for client : c1\nRequest rescan for client : c2\nRequest rescan for client : c3\n"
-               "Rescan result status for client c1 = 0\nRescan result status for client c2 = 0\n"
-               "Rescan result status for client c3 = 0\n",
-               0, requests(3), {"4 Request rescan for client : c2", "4 Rescan result status for client c3 = 0"}},
         // Each request takes more than half the time-out: the launch wait starts
         // afresh whenever an entry comes free, so the third round still starts.
         Rescan{"TwelveSlowButSteady", 12, "", 2500, true, {"-rescanallclients"}, summary(12, 12), "", 0, requests(12)},
-        Rescan{"OneRefusal", 3, faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c2")}), 0, false,
-               {"-rescanallclients"}, summary(3, 2), "Rescan result status for client c2 = 25\n", 25, requests(3),
-               {"16 Rescan result status for client c2 = 25"}},
         // The entry of the refused c2 is the first to come free and is taken
         // for c6: its result is collected before the entry is reused.
         Rescan{"SevenOneRefusedEarly", 7, faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c2")}),
                1500, false, {"-rescanallclients"}, summary(7, 6), "Rescan result status for client c2 = 25\n", 25,
-               requests(7)},
+               requests(7), {"16 Rescan result status for client c2 = 25"}},
         // A worker that caught a segmentation fault during a request that succeeded.
         Rescan{"WorkerFaulted", 1, "", 3000, false, {"-rescanallclients"}, summary(1, 0),
                "Rescan result status for client c1 = 63\n", 63, requests(1),
                {"16 Rescan result status for client c1 = 63"}, "", true},
-        Rescan{"OneNeverAnswers", 3, faultRules({hang("c2")}), 0, true, {"-rescanallclients"}, summary(3, 2),
-               std::string(TIMED_OUT) + "c2\n", 47, requests(3),
-               {"16 Rescan for the following clients failed (timed out):", "16 c2"}},
         // The clients still running are listed every ten seconds from the fortieth on.
         Rescan{"WaitingListedWithVerbose", 1, faultRules({hang("c1")}), 0, true, {"-ra", "-verbose"}, summary(1, 0),
                "Request rescan for client : c1\n" + waiting(32, "c1\n") + TIMED_OUT + "c1\n", 47, requests(1),
-               {"4 Waiting for the following clients:"}},
+               {"4 Waiting for the following clients:", "16 Rescan for the following clients failed (timed out):"}},
         // A refusal collected before the time-out decides the run status.
         Rescan{"RefusalBeforeTimeOut", 3,
                faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c1"), hang("c3")}), 0, true,
@@ -167,10 +153,6 @@ INSTANTIATE_TEST_SUITE_P(
         Rescan{"ListWithNullElements", 3, faultRules({replyRule("getSANClientList", R"([{"fatClientInfo": {"hostName": "c1"}}, null,
                                       {"fatClientInfo": null}, {"fatClientInfo": {"hostName": "c3"}}])")}),
                0, false, {"-rescanallclients"}, summary(2, 2), "", 0, {LIST, discovery("c1"), discovery("c3")}},
-        // A transport failure inside a worker ends the whole run.
-        Rescan{"TransportFailureInAWorker", 1,
-               faultRules({R"({"op": "startClientDiscovery", "action": "system", "exception": "INTERNAL"})"}), 0,
-               false, {"-rescanallclients"}, "", CORBA_FAILURE, 130, requests(1)},
         // Workers failing side by side: the first one ends the run, once.
         Rescan{"EveryRequestFails", 12,
                faultRules({R"({"op": "startClientDiscovery", "action": "system", "exception": "COMM_FAILURE"})"}), 0,

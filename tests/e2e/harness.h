@@ -1,23 +1,27 @@
 // End-to-end harness: a live qzsld on a free loopback port with a private
 // TESSARK_HOME, and runs of qzftconfig against it with exact output captured.
 #pragma once
+#include <gtest/gtest.h>
+#include <csignal>
 #include <initializer_list>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+using Lines = std::vector<std::string>;
+// What the tool prints on stderr for a failure that only the log explains.
+const char *const GENERIC_FAILURE = "Encountered with an error, check the log for details\n\n";
+const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
+
 struct RunResult {
-  std::string out;   // standard output, exactly
-  std::string err;   // standard error, exactly
-  int status;        // exit status, or 128 + signal number
+  std::string out, err;  // standard output and error, exactly
+  int status;            // exit status, or 128 + signal number
 };
 
 struct SiteOptions {
   std::string inventory;              // inventory JSON text ("" = empty site)
   std::string faults;                 // fault rules JSON text ("" = none)
-  std::string master = "master1";     // first SERVER of qz.conf ("" = no SERVER line)
   std::string confExtra;              // more qz.conf lines, e.g. "CONNECT_TIMEOUT = 5\n"
-  bool logDir = true;                 // create $TESSARK_HOME/logs/admin
   bool startService = true;           // false: a site whose QZSL is not running
   std::vector<std::string> qzsldArgs; // more qzsld options, e.g. {"--discovery-ms", "50"}
   bool portFromConf = false;          // qzsld without --port: it reads QZSL_PORT of qz.conf
@@ -25,47 +29,42 @@ struct SiteOptions {
 };
 
 struct Site {
-  std::string home;     // private TESSARK_HOME
-  int port = 0;         // QZSL_PORT
-  pid_t pid = -1;       // qzsld, or -1
-  std::string db, journal, faultsFile, inventoryFile;
+  std::string home;  // private TESSARK_HOME, kept after a failed run
+  int port = 0;      // QZSL_PORT
+  pid_t pid = -1;    // qzsld, or -1
   SiteOptions options;
 };
 
 // Makes the home, writes qz.conf and starts qzsld (waiting until it listens).
 Site startSite(const SiteOptions &options);
-// Stops qzsld with SIGTERM (and waits); the home stays for inspection until
-// the end of the run, and after it when a test failed or QZ_KEEP_SITES is set.
-void stopSite(Site &site);
 // Sends `signal` to qzsld and waits up to 10 s; its wait status, or -1 when it
 // had to be killed (or was not running).
 int signalSite(Site &site, int signal);
+inline void stopSite(Site &site) { signalSite(site, SIGTERM); }
 // Starts qzsld again on the same database and port, without re-importing.
 void restartSite(Site &site);
 
+// A TCP socket bound to 127.0.0.1:`port` (0: a free one), or -1 when the port is taken.
+int boundSocket(int port);
+
 // Runs qzsld with `args` (and TESSARK_HOME=`home` when given) to completion.
 RunResult runService(const std::vector<std::string> &args, const std::string &home = "");
-
-// Runs qzftconfig with `args` against the site. `env` adds NAME=value pairs
-// (LANG=C unless given). Runs as `uid` when it is not -1. A run that takes more
-// than `timeoutSeconds` is killed.
+// Runs qzftconfig with `args` against the site in the C locale, `env` adding
+// NAME=value pairs; killed after `timeoutSeconds`.
 RunResult runTool(const Site &site, const std::vector<std::string> &args,
-                  const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1,
-                  int timeoutSeconds = 120);
-
+                  const std::vector<std::string> &env = {}, int timeoutSeconds = 120);
 // Environment for a tool run whose clock goes a hundred times faster.
 std::vector<std::string> fastClock();
 
 // The operations qzsld received, one line each.
 std::vector<std::string> journal(const Site &site);
-// The tool's debug log ("" when there is none).
-std::string debugLog(const Site &site);
 // The FT operations in the journal, without the session's own calls.
 std::vector<std::string> ftCalls(const Site &site);
+// The tool's debug log ("" when there is none).
+std::string debugLog(const Site &site);
 // The debug log as "<level> <text>" lines, without the trace lines of start-up.
 std::vector<std::string> logLines(const Site &site);
 
-// Reads or writes a whole file.
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
 // The demo inventory shipped with qzsld.
@@ -78,3 +77,8 @@ std::string refusalRule(const std::string &op, int code, const std::string &mess
                         const std::string &arg = "", const std::string &extra = "");
 // A rule answering `op` (for `arg` only, when given) with `result`, a JSON text.
 std::string replyRule(const std::string &op, const std::string &result, const std::string &arg = "");
+
+// Names each test of a table after its row.
+template <typename Row> std::string rowName(const ::testing::TestParamInfo<Row> &info) {
+  return info.param.name;
+}

@@ -31,6 +31,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(demo("Clients", {"-listclients"}, "listclients.txt"),
                       demo("ServersJson", {"-ls", "-json"}, "listservers.json"),
                       demo("ActiveVerbose", {"-la", "-verbose"}, "listactive_verbose.txt", 252)),
-    caseName);
+    rowName<ListingCase>);
 
 }  // namespace

@@ -1,21 +1,17 @@
 // The listing tests are rows of one table each: a site, fault rules, the
 // tool's arguments and everything the run must leave behind.
 #pragma once
-#include <gtest/gtest.h>
 
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "harness.h"
-
-using Lines = std::vector<std::string>;
 
 // A site built to exercise the layouts. media1: LUNs 0 and 1 on port 1, LUN 2
 // on port 2 (mode 7, speed bits 0), LUN 3 on port 1 again, LUNs 4 and 5
 // without a port; pipes: two active on LUN 3, one inactive, one active without
 // a device, one active on LUN 0. media2: disabled, no config, no devices.
-// c1: devices on HBA ports 0, 0, 1, 0 and three pipes; c2: no devices; c3: two
+// c1: devices on HBA ports 0, 0, 1, 0 and three pipes, the first with every
+// record that needs a value factory of its own on the tool's side; c2: no devices; c3: two
 // devices without an HBA port behind a missing server, one without a device.
 const char *const LAYOUT_SITE = R"({
  "servers": [
@@ -42,7 +38,9 @@ const char *const LAYOUT_SITE = R"({
      {"deviceServerName": "media2", "status": 0, "hbaPort": {"portNumber": 1}, "device": {"lun": 2, "devicePort": {"portNumber": 2, "mode": 3}}},
      {"deviceServerName": "media1", "status": 7, "hbaPort": {"portNumber": 0}, "device": {"lun": 3, "devicePort": {"portNumber": 1, "mode": 4}}}],
     "pipes": [
-     {"status": 2, "direction": 1, "pipeId": 101, "job": {"jobId": "4711"},
+     {"status": 2, "direction": 1, "pipeId": 101, "expansion": [{"name": "x-vendor"}],
+      "buffer": {"shmId": 1, "shmSize": 8589934592, "multiplexed": true}, "stats": {"numTotalBytes": 8589934593},
+      "job": {"jobId": "4711", "extraInfo": {"sqlServerInstanceID": "inst"}},
       "devicePath": {"deviceServerName": "media1", "hbaPort": {"portNumber": 0}, "device": {"lun": 0, "devicePort": {"portNumber": 1}}}},
      {"status": 1, "direction": 2, "pipeId": 102,
       "devicePath": {"deviceServerName": "media2", "hbaPort": {"portNumber": 1}, "device": {"lun": 2, "devicePort": {"portNumber": 2}}}},
@@ -76,19 +74,7 @@ struct Listing : ::testing::TestWithParam<ListingCase> {};
 // Failures name the row rather than dump its bytes.
 inline void PrintTo(const ListingCase &c, std::ostream *os) { *os << c.name; }
 
-inline std::string caseName(const ::testing::TestParamInfo<ListingCase> &info) {
-  return info.param.name;
-}
-
-// A rule failing the `call`-th call of `op` with a TRANSIENT system exception.
-inline std::string systemFailure(const std::string &op, int call) {
-  return R"({"op": ")" + op + R"(", "call": )" + std::to_string(call) +
-         R"(, "action": "system", "exception": "TRANSIENT"})";
-}
-
-const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
-
-// The verbose lines of one LUN, shared by the server and target listings.
+// The verbose lines of one LUN of an FT server.
 inline std::string lunBlock(const char *state, int lun, int active) {
   return std::string("\tFT Server Device State   : ") + state + "\n\tAssociated LUN           : " +
          std::to_string(lun) + "\n\tActive Connections on LUN: " + std::to_string(active) + "\n\n";
