@@ -142,7 +142,6 @@ TEST(Cli, KeywordsAndHelpAmongTheArguments) {
       {{"-help", "-verbose", "-lc"}, error(0, "-help")},
       {{"-LC"}, error(0, "-help")},
       {{"-lc", "-verbose", "-help"}, usage("-listclients")},
-      {{"-rescanclient", "-C", "-help"}, usage("-rescanclient")},
       // Any single argument but -verbose shows the usage, without a message.
       {{"-ra", "foo"}, usage("-rescanallclients")},
       {{"-rescanallclients", "a", "b"}, NO_SERVICE, 130},
@@ -157,7 +156,6 @@ TEST(Cli, Listings) {
       {{"-listclients", "-C", "-verbose"}, error(1, "-listclients")},
       {{"-ls", "-Me", "-json"}, error(1, "-listservers")},
       {{"-lc", "-C", "a:b"}, error(1, "-listclients")},
-      {{"-lc", "-Me", "a,b"}, error(1, "-listclients")},
       {{"-lc", "-M", std::string(257, 'n')}, error(1, "-listclients")},
       {{"-lc", "-C", std::string(256, 'n')}, NO_SERVICE, 130},
       {{"-lc", "-bogus"}, invalid("-bogus", "-listclients")},
@@ -165,16 +163,13 @@ TEST(Cli, Listings) {
       // JSON exists for the client, server and telemetry listings only.
       {{"-lt", "-json"}, invalid("-json", "-listtargets")},
       {{"-ls", "-C", "x"}, error(0, "-listservers")},
-      {{"-getconfig", "-Me", "x"}, error(0, "-getconfig")},
       {{"-ll", "-Me", "a", "-M", "b"}, error(0, "-list_telemetry")},
   });
 }
 
 TEST(Cli, ChangeServer) {
   expectRuns({
-      {{"-changeserver", "-Me", "m", "-l", "abc", "-state", "active"},
-       "\n-l value: abc" + error(4, "-changeserver")},
-      {{"-cs", "-Me", "m", "-l", "99999999999"}, "\n-l value: 99999999999" + error(4, "-changeserver")},
+      {{"-changeserver", "-Me", "m", "-l", "99999999999"}, "\n-l value: 99999999999" + error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l"}, error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "0", "-state", "active"}, "\n-l value: 0" + error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "-state", "active"}, error(4, "-changeserver")},
@@ -195,7 +190,6 @@ TEST(Cli, ChangeClient) {
   expectRuns({
       {{"-changeclient", "-C", "c", "-ftwait", "5"}, error(6, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "Preferred"}, error(2, "-changeclient")},
-      {{"-cc", "-C", "c", "-ftpref"}, error(2, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "always", "-ftpref", "never"}, invalid("-ftpref", "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "0"}, error(3, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "1442"}, error(3, "-changeclient")},
@@ -239,7 +233,6 @@ TEST(Cli, PositionalNames) {
       {{"-deleteserver"}, error(0, "-deleteserver")},
       {{"-ds", "m#1"}, error(1, "-deleteserver")},
       {{"-rescanclient"}, error(0, "-rescanclient")},
-      {{"-rc", "c", "x"}, error(0, "-rescanclient")},
       {{"-rc", "-C", "-C"}, error(1, "-rescanclient")},
       {{"-rc", "-C", "c", "-verbose"}, NO_SERVICE, 130},
   });
