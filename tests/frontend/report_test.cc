@@ -6,6 +6,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "frontend/exit.h"
@@ -18,19 +19,15 @@
 
 namespace {
 
-struct ErrorFields {
-  int code;
-  std::wstring message, additional;
-};
-
-QZSLOpException refusal(const std::vector<ErrorFields> &records) {
+// A refusal holding these records: code, message, additional message.
+QZSLOpException refusal(const std::vector<std::tuple<int, std::wstring, std::wstring>> &records) {
   QZSLOpException exception;
   exception.errRecSeq.length(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
-    exception.errRecSeq[i].errorCode = records[i].code;
+    exception.errRecSeq[i].errorCode = std::get<0>(records[i]);
     exception.errRecSeq[i].recIndex = static_cast<CORBA::Long>(i);
-    exception.errRecSeq[i].localizedMsg = CORBA::wstring_dup(records[i].message.c_str());
-    exception.errRecSeq[i].additionalMsg = CORBA::wstring_dup(records[i].additional.c_str());
+    exception.errRecSeq[i].localizedMsg = CORBA::wstring_dup(std::get<1>(records[i]).c_str());
+    exception.errRecSeq[i].additionalMsg = CORBA::wstring_dup(std::get<2>(records[i]).c_str());
   }
   return exception;
 }

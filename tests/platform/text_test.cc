@@ -24,12 +24,10 @@ TEST(WideText, EveryEncodedLengthSurrogatePairsAndInvalidCodePoints) {
 // One replacement character per maximal ill-formed subpart.
 TEST(WideText, IllFormedUtf8) {
   for (const auto &[utf8, wide] : std::vector<std::pair<const char *, std::wstring>>{
-           {"a\xFF" "b", {L'a', 0xFFFD, L'b'}},
-           {"\xC0\xAF", {0xFFFD, 0xFFFD}},                          // overlong '/'
-           {"\xE2\x82z", {0xFFFD, L'z'}},                           // truncated euro sign
-           {"\xED\xA0\x80", {0xFFFD, 0xFFFD, 0xFFFD}},              // encoded surrogate
-           {"\xF4\x90\x80\x80", {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}},  // past U+10FFFF
-           {"\xF0\x9F\x98", {0xFFFD}}}) {                           // truncated at the end
+           {"a\xFF" "b", {L'a', 0xFFFD, L'b'}}, {"\xC0\xAF" /* overlong '/' */, {0xFFFD, 0xFFFD}},
+           {"\xE2\x82z" /* truncated euro sign */, {0xFFFD, L'z'}}, {"\xF0\x9F\x98" /* at the end */, {0xFFFD}},
+           {"\xED\xA0\x80" /* encoded surrogate */, {0xFFFD, 0xFFFD, 0xFFFD}},
+           {"\xF4\x90\x80\x80" /* past U+10FFFF */, {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}}}) {
     EXPECT_EQ(utf8_to_wide(utf8), wide) << utf8;
   }
 }
