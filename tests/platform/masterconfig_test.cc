@@ -31,17 +31,9 @@ protected:
 };
 
 TEST_F(MasterConfigTest, KeysCommentsDefaultsAndLimits) {
-  EXPECT_EQ(read("# master-server configuration\n"
-                 "\n"
-                 "SERVER = master1\n"
-                 "SERVER=media2   # a comment after the value\n"
-                 "   CONNECT_TIMEOUT =  45\r\n"
-                 "REQUEST_TIMEOUT\t=\t600\n"
-                 "USE_KMTL = prohibited\n"
-                 "QZSL_PORT = 65535\n"
-                 "VERBOSE = 3\n"
-                 "EMM_SERVER = ignored-key\n"
-                 "Server = media3\n"),
+  EXPECT_EQ(read("# master-server configuration\n\nSERVER = master1\nSERVER=media2   # a comment after the value\n"
+                 "   CONNECT_TIMEOUT =  45\r\nREQUEST_TIMEOUT\t=\t600\nUSE_KMTL = prohibited\nQZSL_PORT = 65535\n"
+                 "VERBOSE = 3\nEMM_SERVER = ignored-key\nServer = media3\n"),
             "master1,media2,media3, 45 600 " + std::to_string(USE_KMTL_PROHIBITED) + " 65535 3");
   EXPECT_EQ(get_configured_verbose("qzftconfig", "admin"), 3);
   const std::string automatic = std::to_string(USE_KMTL_AUTOMATIC);
