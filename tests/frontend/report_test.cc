@@ -56,7 +56,8 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
       {"first record only, with its additional information",
        [] { reportInfo(refusal({{77, L"busy", L"try later"}, {9, L"2nd", L""}}), LOG_ERROR, "F", false, ""); },
        "", "EXIT error: busy\nEXIT status = 77\ntry later\n", 77,
-       " 16 qzftconfig: EXIT error:status code not known to qzftconfig ; Additional info: try later ; EXIT status: 77\n"},
+       " 16 qzftconfig: EXIT error:status code not known to qzftconfig ; Additional info: try later ; "
+       "EXIT status: 77\n"},
       {"control characters in the service's texts",
        [] {
          setMessage("F c\x1b[2J");

@@ -36,10 +36,10 @@ TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {
   logparams(5, argv);
   // The main thread's id is the pid.
   const std::string head = TIME + " \\[" + std::to_string(getpid()) + "\\] \\[" + std::to_string(getpid()) + "\\] ";
-  EXPECT_TRUE(std::regex_match(log(), std::regex("earlier line\n" + head + "16 qzftconfig: No SAN clients found:\n" +
-                                                 head + "8 t: first second  third\n" + head +
-                                                 R"(2 qzftconfig: command line: /opt/bin/qzftconfig\.exe -lc -C "host a" "")" "\n")))
-      << log();
+  const std::string expected = "earlier line\n" + head + "16 qzftconfig: No SAN clients found:\n" + head +
+                               "8 t: first second  third\n" + head +
+                               R"(2 qzftconfig: command line: /opt/bin/qzftconfig\.exe -lc -C "host a" "")" "\n";
+  EXPECT_TRUE(std::regex_match(log(), std::regex(expected))) << log();
   // A new log takes 0666 under the umask.
   std::filesystem::remove(path("logs/admin/qzftconfig.log"));
   mode_t old = umask(022);
