@@ -1,7 +1,6 @@
-// The argument parsers, in-process: the input is split at NUL bytes into the
-// arguments after the command keyword. A parser that ends the run (usage or
-// argument error) throws back to here instead of exiting.
-#include <climits>
+// The argument parsers, in-process: the first byte picks the parser, the rest
+// split at NUL bytes are the arguments after the command keyword. A parser
+// that ends the run (usage or argument error) throws back to here instead.
 #include <string>
 #include <vector>
 
@@ -22,12 +21,10 @@ char lc_messages[256] = "C", localizedMsg[8192], englishMsg[8192];
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, size_t size) {
   if (size == 0) return 0;
-  std::string input(reinterpret_cast<const char *>(data) + 1, size - 1);
-  std::vector<std::string> words;
-  for (size_t start = 0, end; start <= input.size(); start = end + 1) {
-    end = input.find('\0', start);
-    if (end == std::string::npos) end = input.size();
-    words.push_back(input.substr(start, end - start));
+  std::vector<std::string> words(1);
+  for (size_t i = 1; i < size; ++i) {
+    if (data[i] == 0) words.emplace_back();
+    else words.back() += static_cast<char>(data[i]);
   }
   std::vector<char *> argv;
   for (std::string &word : words) argv.push_back(&word[0]);

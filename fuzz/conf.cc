@@ -6,25 +6,19 @@
 
 #include "platform/masterconfig.h"
 
-static std::string home, conf_path;
-
-static void remove_home() {
-  unlink(conf_path.c_str());
-  rmdir(home.c_str());
-}
+static std::string conf;
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
-  char pattern[] = "/tmp/qzfuzz.XXXXXX";
-  if (mkdtemp(pattern) == nullptr) abort();
-  home = pattern;
-  setenv("TESSARK_HOME", pattern, 1);
-  conf_path = home + "/qz.conf";
-  atexit(remove_home);
+  char home[] = "/tmp/qzfuzz.XXXXXX";
+  if (mkdtemp(home) == nullptr) abort();
+  setenv("TESSARK_HOME", home, 1);
+  conf = std::string(home) + "/qz.conf";
+  atexit([] { unlink(conf.c_str()), rmdir(getenv("TESSARK_HOME")); });
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, size_t size) {
-  FILE *file = fopen(conf_path.c_str(), "w");
+  FILE *file = fopen(conf.c_str(), "w");
   fwrite(data, 1, size, file);
   fclose(file);
   if (QZ_read_master_config() == 0 && get_master_config_ptr() == nullptr) abort();

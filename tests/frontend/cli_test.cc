@@ -127,26 +127,22 @@ void expectRuns(const std::vector<Case> &cases) {
   }
 }
 
-TEST(Cli, HelpShowsEachUsage) {
-  std::vector<Case> cases = {{{}, usage("-help")},
-                             {{"-help"}, usage("-help")},
-                             {{"-verbose", "-help", "-lt"}, usage("-listtargets")}};
-  for (const auto &[keyword, text] : usageTexts) cases.push_back({{"-help", keyword}, text + "\n\n"});
-  expectRuns(cases);
-}
-
-TEST(Cli, KeywordsAndHelpAmongTheArguments) {
-  expectRuns({
+TEST(Cli, HelpAndKeywords) {
+  std::vector<Case> cases = {
+      {{}, usage("-help")},
+      {{"-help"}, usage("-help")},
+      {{"-verbose", "-help", "-lt"}, usage("-listtargets")},
       // A lone flag, or a flag after "-help", is the keyword and matches nothing.
       {{"-verbose"}, error(0, "-help")},
       {{"-help", "-verbose", "-lc"}, error(0, "-help")},
       {{"-LC"}, error(0, "-help")},
       {{"-lc", "-verbose", "-help"}, usage("-listclients")},
-      {{"-rescanclient", "-C", "-help"}, usage("-rescanclient")},
       // Any single argument but -verbose shows the usage, without a message.
       {{"-ra", "foo"}, usage("-rescanallclients")},
       {{"-rescanallclients", "a", "b"}, NO_SERVICE, 130},
-  });
+  };
+  for (const auto &[keyword, text] : usageTexts) cases.push_back({{"-help", keyword}, text + "\n\n"});
+  expectRuns(cases);
 }
 
 TEST(Cli, Listings) {
@@ -157,7 +153,6 @@ TEST(Cli, Listings) {
       {{"-listclients", "-C", "-verbose"}, error(1, "-listclients")},
       {{"-ls", "-Me", "-json"}, error(1, "-listservers")},
       {{"-lc", "-C", "a:b"}, error(1, "-listclients")},
-      {{"-lc", "-Me", "a,b"}, error(1, "-listclients")},
       {{"-lc", "-M", std::string(257, 'n')}, error(1, "-listclients")},
       {{"-lc", "-C", std::string(256, 'n')}, NO_SERVICE, 130},
       {{"-lc", "-bogus"}, invalid("-bogus", "-listclients")},
@@ -165,17 +160,13 @@ TEST(Cli, Listings) {
       // JSON exists for the client, server and telemetry listings only.
       {{"-lt", "-json"}, invalid("-json", "-listtargets")},
       {{"-ls", "-C", "x"}, error(0, "-listservers")},
-      {{"-getconfig", "-Me", "x"}, error(0, "-getconfig")},
       {{"-ll", "-Me", "a", "-M", "b"}, error(0, "-list_telemetry")},
   });
 }
 
-TEST(Cli, ChangeServer) {
+TEST(Cli, ChangeCommands) {
   expectRuns({
-      {{"-changeserver", "-Me", "m", "-l", "abc", "-state", "active"},
-       "\n-l value: abc" + error(4, "-changeserver")},
-      {{"-cs", "-Me", "m", "-l", "99999999999"}, "\n-l value: 99999999999" + error(4, "-changeserver")},
-      {{"-cs", "-Me", "m", "-l"}, error(4, "-changeserver")},
+      {{"-changeserver", "-Me", "m", "-l", "99999999999"}, "\n-l value: 99999999999" + error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "0", "-state", "active"}, "\n-l value: 0" + error(4, "-changeserver")},
       {{"-cs", "-Me", "m", "-l", "-state", "active"}, error(4, "-changeserver")},
       {{"-cs", "-Me", "-l", "5", "-state", "active"}, error(1, "-changeserver")},
@@ -188,20 +179,12 @@ TEST(Cli, ChangeServer) {
       {{"-cs", "-Me", "m", "-l", "5"}, error(7, "-changeserver")},
       {{"-cs", "-Me", "server one", "-l", "2147483647", "-state", "disabled"}, NO_SERVICE, 130},
       {{"-cs", "-Me", "m", "-l", "1", "-state", "active"}, NO_SERVICE, 130},
-  });
-}
-
-TEST(Cli, ChangeClient) {
-  expectRuns({
       {{"-changeclient", "-C", "c", "-ftwait", "5"}, error(6, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "Preferred"}, error(2, "-changeclient")},
-      {{"-cc", "-C", "c", "-ftpref"}, error(2, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "always", "-ftpref", "never"}, invalid("-ftpref", "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "0"}, error(3, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "1442"}, error(3, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftrwait", "4294967301"}, error(3, "-changeclient")},
-      {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "5", "-ftwait", "6"},
-       invalid("-ftwait", "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "1441", "-ftrwait", "1"}, NO_SERVICE, 130},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "+5"}, error(3, "-changeclient")},
       {{"-cc", "-C", "c", "-np", "-ftpref"}, error(13, "-changeclient")},
@@ -210,11 +193,6 @@ TEST(Cli, ChangeClient) {
       {{"-cc", "-C", "c", "-ftpref", "preferred"}, error(11, "-changeclient")},
       {{"-cc", "-C", "c", "-ftpref", "preferred", "-ftwait", "10"}, error(12, "-changeclient")},
       {{"-cc", "-C", "c", "-np", "3", "-ftpref", "always"}, error(0, "-changeclient")},
-  });
-}
-
-TEST(Cli, Setconfig) {
-  expectRuns({
       {{"-setconfig", "-ftpref", "always", "-np", "4"}, error(14, "-setconfig")},
       {{"-setconfig", "-ftpref", "never", "-ncp", "2"}, error(16, "-setconfig")},
       {{"-setconfig", "-np", "1"}, error(13, "-setconfig")},
@@ -234,12 +212,10 @@ TEST(Cli, PositionalNames) {
       {{"-deleteclient"}, error(0, "-deleteclient")},
       {{"-deleteclient", "-verbose"}, error(1, "-deleteclient")},
       {{"-dc", "c", "extra"}, error(0, "-deleteclient")},
-      {{"-dc", std::string(257, 'n')}, error(1, "-deleteclient")},
       {{"-dc", "-verbose", std::string(256, 'n')}, NO_SERVICE, 130},
       {{"-deleteserver"}, error(0, "-deleteserver")},
       {{"-ds", "m#1"}, error(1, "-deleteserver")},
       {{"-rescanclient"}, error(0, "-rescanclient")},
-      {{"-rc", "c", "x"}, error(0, "-rescanclient")},
       {{"-rc", "-C", "-C"}, error(1, "-rescanclient")},
       {{"-rc", "-C", "c", "-verbose"}, NO_SERVICE, 130},
   });

@@ -40,7 +40,10 @@ TEST(Startup, ConfigurationReadOrRefused) {
   }
 }
 
-TEST(Startup, DebugLogOnlyWhereItsDirectoryIs) {
+// The log directory may be open to everyone: whatever was planted at the
+// log's path is refused without blocking, and nothing is written or created
+// through it.
+TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
   TestHome none;
   expectRun(runTool(none, {"-lc"}), NO_SERVICE, 130);
   EXPECT_FALSE(std::filesystem::exists(none.path("logs")));
@@ -48,11 +51,16 @@ TEST(Startup, DebugLogOnlyWhereItsDirectoryIs) {
   for (const auto &[plant, reason] : std::vector<std::pair<std::string, std::string>>{
            {"mkdir", "Is a directory (21)"},
            {"mkfifo", "No such device or address (6)"},
-           {"ln -s /nonexistent/planted", "Too many levels of symbolic links (40)"}}) {
+           {"ln -s ../../absent", "Too many levels of symbolic links (40)"},
+           {"ln -s ../../qz.conf", "Too many levels of symbolic links (40)"},
+           {"ln qz.conf", "Too many links (31)"}}) {
+    SCOPED_TRACE(plant);
     TestHome blocked;
     blocked.makeLogDir(0777);
-    ASSERT_EQ(system((plant + " " + blocked.path("logs/admin/qzftconfig.log")).c_str()), 0);
+    ASSERT_EQ(system(("cd " + blocked.dir + " && " + plant + " logs/admin/qzftconfig.log").c_str()), 0);
     expectRun(runTool(blocked, {"-lc"}), "qzftconfig: terminating - cannot open debug file: " + reason + "\n\n", 12);
+    EXPECT_FALSE(std::filesystem::exists(blocked.path("absent")));
+    EXPECT_EQ(readFile(blocked.path("qz.conf")), "SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\n");
   }
 }
 
@@ -70,81 +78,85 @@ TEST(Startup, LongHomeIsUsedWhole) {
   home.dir = root;
 }
 
-TEST(Startup, ProgramNameComesFromArgv0) {
-  TestHome home;
-  auto runAs = [&](const char *argv0) {
-    return capture(home, [&home, argv0] {
-      char *argv[] = {const_cast<char *>(argv0), const_cast<char *>("-bogus"), nullptr};
-      setenv("TESSARK_HOME", home.dir.c_str(), 1);
-      setenv("LANG", "C", 1);
-      execv(QZFTCONFIG_PATH, argv);
-    });
-  };
-  expectRun(runAs(""), "Failed to get program name\n\n", 36);
-  home.makeLogDir();
-  EXPECT_EQ(runAs("/opt/bin/qzftconfig.exe").status, 20);
-  EXPECT_NE(home.debugLog().find(" 2 qzftconfig: VERBOSE = 0\n"), std::string::npos) << home.debugLog();
-}
-
 struct RightsCase {
-  const char *mode, *lang;
-  const char *credential;  // null: none; else a command run in the home once ca.pem and nobody.pem are there
+  std::string conf;        // the USE_KMTL value
+  std::string credential;  // empty: none; else run in the home once ca.pem and nobody.pem are there
   std::string err;
   int status;
   std::string logLine;
-  std::string login = "nobody";  // the name uid 65534 goes by
+  std::vector<std::string> env = {};
 };
 
-// Passing the check means reaching the command, which finds no service here.
+// Passing the check means reaching the command, which finds no service here;
+// a refused caller never gets as far as the arguments.
 TEST(Rights, UnprivilegedCaller) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
   TestHome certs("");
-  std::string key = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-  ASSERT_EQ(system(("cd " + certs.dir + " && exec >/dev/null 2>&1 && openssl req -x509" + key +
-                    " -keyout ca.key -out ca.pem -subj /CN=QZ-Test-CA -days 2 && sign() { openssl req" + key +
-                    " -keyout user.key -out user.csr -subj \"/CN=$1\" && openssl x509 -req -in user.csr"
-                    " -CA ca.pem -CAkey ca.key -CAcreateserial -out $2 -days 2; } && sign nobody nobody.pem"
-                    " && sign .nobody dot.pem && sign 'x\\/nobody' slash.pem").c_str()), 0);
+  // sign CN FILE ISSUER [CLOCK SHIFT] [EXTENSIONS]; each certificate's key is beside it.
+  ASSERT_EQ(system(("cd " + certs.dir + R"( && exec >/dev/null 2>&1 && set -e
+    key() { echo -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout $1.key; }
+    sign() { openssl req $(key $2) -out u.csr -subj "/CN=$1"; faketime -f ${4:-+0} openssl x509 -req -in u.csr \
+             -CA $3 -CAkey $3.key -CAcreateserial -out $2 -days 2 ${5:+-extfile $5}; }
+    for ca in ca other; do openssl req -x509 $(key $ca.pem) -out $ca.pem -subj /CN=QZ-$ca -days 9; done
+    printf 'basicConstraints=critical,CA:TRUE\n' > ca.ext
+    sign nobody nobody.pem ca.pem; sign .nobody dot.pem ca.pem; sign nobody byother.pem other.pem
+    sign nobody old.pem ca.pem -10d; sign nobody new.pem ca.pem +5d; sign nobody isca.pem ca.pem +0 ca.ext
+    sign QZ-mid mid.pem ca.pem +0 ca.ext; sign nobody bymid.pem mid.pem)").c_str()), 0);
   setenv("CERTS", certs.dir.c_str(), 1);
-  const std::string cred = " 2 checkUserCredential: ";
+  std::ofstream(certs.path("group")) << "nogroup:x:65534:\n";
+  // Another login name for uid 65534, through a private passwd file.
+  auto as = [&](const char *login, const char *file) {
+    std::ofstream(certs.path(file)) << login << ":x:65534:65534::/:/bin/false\n";
+    std::vector<std::string> env = {"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_PASSWD=" + certs.path(file),
+                                    "NSS_WRAPPER_GROUP=" + certs.path("group")};
+    // An instrumented build must be told that it is not first in the library list.
+    if (const char *asan = getenv("ASAN_OPTIONS")) env.push_back(std::string("ASAN_OPTIONS=") + asan);
+    return env;
+  };
+  const std::string cred = " 2 checkUserCredential: ", failed = " 2" + CHECK + "checkUserCredential failed: ",
+                    automatic = "AUTOMATIC", in = "cp $CERTS/", to = " var/credentials/nobody.pem";
   for (const RightsCase &c : std::vector<RightsCase>{
-           {"AUTOMATIC", "LANG=C", nullptr, SUPERUSER, 140, " 2" + CHECK + "checkUserCredential failed: "},
-           {"AUTOMATIC", "LANG=de_DE.UTF-8", nullptr, "qzftconfig: Ausführung nur als Superuser möglich\n", 140,
-            " 16" + CHECK + SUPERUSER},
-           {"AUTOMATIC", "LANG=C", ":", NO_SERVICE, 130, ""},
-           {"PROHIBITED", "LANG=C", ":", SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
-           {"REQUIRED", "LANG=C", nullptr, NO_SERVICE, 130, ""},
-           {"AUTOMATIC", "LANG=C", "cp $CERTS/dot.pem var/credentials/nobody.pem", SUPERUSER, 140,
+           {automatic, "", SUPERUSER, 140, failed + "2\n"},
+           {automatic, "", "qzftconfig: Ausführung nur als Superuser möglich\n", 140, " 16" + CHECK + SUPERUSER,
+            {"LANG=de_DE.UTF-8"}},
+           {automatic, ":", NO_SERVICE, 130, ""},
+           {"PROHIBITED", ":", SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
+           {"REQUIRED", "", NO_SERVICE, 130, ""},
+           // Every certificate in ca.pem is trusted, an intermediate CA too.
+           {automatic, "cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", NO_SERVICE, 130, ""},
+           {automatic, "cp $CERTS/mid.pem var/credentials/ca.pem && cp $CERTS/bymid.pem var/credentials/nobody.pem",
+            NO_SERVICE, 130, ""},
+           {automatic, in + "byother.pem" + to, SUPERUSER, 140, cred + "certificate does not verify: "},
+           {automatic, in + "old.pem" + to, SUPERUSER, 140, failed + "5\n"},
+           {automatic, in + "new.pem" + to, SUPERUSER, 140, failed + "4\n"},
+           {automatic, in + "isca.pem" + to, SUPERUSER, 140, cred + "the certificate is a CA certificate"},
+           {automatic, in + "dot.pem" + to, SUPERUSER, 140,
             cred + "the certificate's subject CN is not the login name nobody\n"},
-           {"AUTOMATIC", "LANG=C", "chmod g+w var/credentials", SUPERUSER, 140,
-            "/var/credentials: writable by group or others\n"},
-           {"AUTOMATIC", "LANG=C", "cp $CERTS/dot.pem var/credentials/.nobody.pem", SUPERUSER, 140,
-            cred + "login name .nobody cannot name a credential\n", ".nobody"},
-           {"AUTOMATIC", "LANG=C", "mkdir var/credentials/x && cp $CERTS/slash.pem var/credentials/x/nobody.pem",
-            SUPERUSER, 140, cred + "login name x/nobody cannot name a credential\n", "x/nobody"}}) {
-    SCOPED_TRACE(std::string(c.mode) + " " + c.lang + " as " + c.login + " " + (c.credential ? c.credential : "no credential"));
-    TestHome home("SERVER = master1\nUSE_KMTL = " + std::string(c.mode) + "\nQZSL_PORT = 1\n");
+           {automatic, "echo garbage > var/credentials/nobody.pem", SUPERUSER, 140, failed + "3\n"},
+           {automatic, "echo garbage > var/credentials/ca.pem", SUPERUSER, 140, cred + "ca.pem holds no certificate"},
+           // Every file and folder read must be root's and writable by no one else; no link is followed.
+           {automatic, "chmod g+w var/credentials", SUPERUSER, 140, "/var/credentials: writable by group or others\n"},
+           {automatic, "chmod o+w .", SUPERUSER, 140, ": writable by group or others\n"},
+           {automatic, "chmod o+w var/credentials/ca.pem", SUPERUSER, 140, "ca.pem: writable by group or others\n"},
+           {automatic, "chown nobody var", SUPERUSER, 140, "/var: owned by uid 65534, not by root\n"},
+           {automatic, "chown nobody var/credentials/nobody.pem", SUPERUSER, 140, "owned by uid 65534"},
+           {automatic, "mv var/credentials var/real && ln -s real var/credentials", SUPERUSER, 140,
+            "/var/credentials: Not a directory\n"},
+           {automatic, "cp $CERTS/dot.pem var/credentials/.nobody.pem", SUPERUSER, 140,
+            cred + "login name .nobody cannot name a credential\n", as(".nobody", "dot")},
+           {automatic, "mkdir var/credentials/x && cp var/credentials/nobody.pem var/credentials/x", SUPERUSER, 140,
+            cred + "login name x/nobody cannot name a credential\n", as("x/nobody", "slash")}}) {
+    SCOPED_TRACE(c.conf + " " + c.credential + " " + c.err);
+    TestHome home("SERVER = master1\nUSE_KMTL = " + c.conf + "\nQZSL_PORT = 1\n");
     home.makeLogDir(0777);
     std::filesystem::create_directory_symlink(QZ_CATALOG_DIR, home.path("msg"));
-    if (c.credential) {
+    if (!c.credential.empty()) {
       std::filesystem::create_directories(home.path("var/credentials"));
       for (const char *file : {"ca.pem", "nobody.pem"})
         std::filesystem::copy_file(certs.path(file), home.path("var/credentials/") + file);
       ASSERT_EQ(system(("cd " + home.dir + " && " + c.credential).c_str()), 0);
     }
-    // Another login name for uid 65534, through a private passwd file.
-    std::vector<std::string> env = {c.lang};
-    if (c.login != "nobody") {
-      std::ofstream(certs.path("passwd")) << c.login << ":x:65534:65534::/nonexistent:/bin/false\n";
-      std::ofstream(certs.path("group")) << "nogroup:x:65534:\n";
-      env.insert(env.end(), {"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_PASSWD=" + certs.path("passwd"),
-                             "NSS_WRAPPER_GROUP=" + certs.path("group")});
-      // An instrumented build must be told that it is not first in the library list.
-      if (const char *asan = getenv("ASAN_OPTIONS")) env.push_back(std::string("ASAN_OPTIONS=") + asan);
-    }
-    // A refused caller never gets as far as the arguments.
-    std::string args = c.status == 140 ? "-bogus" : "-lc";
-    expectRun(runTool(home, {args}, env, 65534 /* nobody */), c.err, c.status);
+    expectRun(runTool(home, {c.status == 140 ? "-bogus" : "-lc"}, c.env, 65534 /* nobody */), c.err, c.status);
     EXPECT_NE(home.debugLog().find(c.logLine), std::string::npos) << home.debugLog();
   }
 }

@@ -1,6 +1,5 @@
 #include "tool_runner.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -26,7 +25,6 @@ TestHome::~TestHome() {
 
 void TestHome::makeLogDir(mode_t mode) const {
   std::filesystem::create_directories(path("logs/admin"));
-  chmod(path("logs").c_str(), 0755);
   chmod(path("logs/admin").c_str(), mode);
 }
 
@@ -36,19 +34,14 @@ std::string readFile(const std::string &path) {
 }
 
 RunResult capture(const TestHome &home, const std::function<void()> &child) {
-  fflush(stdout);
-  fflush(stderr);
+  fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
-    for (int fd : {1, 2}) {
-      int file = open(home.path(fd == 1 ? ".out" : ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(file, fd);
-      close(file);
-    }
+    for (int fd : {1, 2})
+      dup2(open(home.path(fd == 1 ? ".out" : ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), fd);
     alarm(60);  // survives exec
     child();
-    fflush(stdout);
-    fflush(stderr);
+    fflush(nullptr);
     _exit(RETURNED);
   }
   int status = 0;
@@ -57,23 +50,18 @@ RunResult capture(const TestHome &home, const std::function<void()> &child) {
           WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
 }
 
-static std::vector<char *> pointers(std::vector<std::string> &strings) {
-  std::vector<char *> result;
-  for (std::string &s : strings) result.push_back(&s[0]);
-  result.push_back(nullptr);
-  return result;
-}
-
-RunResult runTool(const TestHome &home, const std::vector<std::string> &args,
-                  const std::vector<std::string> &env, uid_t uid) {
+RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vector<std::string> env, uid_t uid) {
+  args.insert(args.begin(), QZFTCONFIG_PATH);
+  // The first entry of a name wins, so `env` overrides these.
+  env.insert(env.end(), {"TESSARK_HOME=" + home.dir, "PATH=/usr/bin:/bin", "LANG=C"});
+  std::vector<char *> argv, envp;
+  for (std::string &s : args) argv.push_back(&s[0]);
+  for (std::string &s : env) envp.push_back(&s[0]);
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
   return capture(home, [&] {
-    std::vector<std::string> argv = {QZFTCONFIG_PATH}, envp = env;
-    argv.insert(argv.end(), args.begin(), args.end());
-    // The first entry of a name wins, so `env` overrides these.
-    envp.insert(envp.end(), {"TESSARK_HOME=" + home.dir, "PATH=/usr/bin:/bin", "LANG=C"});
-    if (uid != (uid_t)-1 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0))
-      _exit(201);
-    execve(QZFTCONFIG_PATH, pointers(argv).data(), pointers(envp).data());
+    if (uid != (uid_t)-1 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(201);
+    execve(QZFTCONFIG_PATH, argv.data(), envp.data());
     _exit(202);
   });
 }

@@ -19,7 +19,6 @@ std::string readFile(const std::string &path);
 struct TestHome {
   explicit TestHome(const std::string &conf = "SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\n");
   ~TestHome();
-  TestHome(const TestHome &) = delete;
   std::string path(const std::string &relative) const { return dir + "/" + relative; }
   // The tool keeps a debug log only where logs/admin exists.
   void makeLogDir(mode_t mode = 0755) const;
@@ -30,5 +29,5 @@ struct TestHome {
 // Runs `child` in a fork; one that outlives 60 seconds is killed.
 RunResult capture(const TestHome &home, const std::function<void()> &child);
 // The tool with LANG=C unless `env` sets it; as `uid` (and that group) unless -1.
-RunResult runTool(const TestHome &home, const std::vector<std::string> &args,
-                  const std::vector<std::string> &env = {}, uid_t uid = (uid_t)-1);
+RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vector<std::string> env = {},
+                  uid_t uid = (uid_t)-1);
