@@ -160,7 +160,7 @@ Site startSite(const SiteOptions &options) {
   chmod(site.home.c_str(), 0755);
   for (const char *dir : {"/var", "/logs", "/logs/admin"}) mkdir((site.home + dir).c_str(), 0755);
   chmod((site.home + "/logs/admin").c_str(), 0777);
-  symlink(QZ_CATALOG_DIR, (site.home + "/msg").c_str());
+  if (symlink(QZ_CATALOG_DIR, (site.home + "/msg").c_str()) != 0) throw std::runtime_error("cannot link the catalogs");
   writeFile(site.home + "/inventory.json", options.inventory.empty() ? "{}" : options.inventory);
   if (!options.faults.empty()) writeFile(site.home + "/faults.json", options.faults);
   site.port = options.defaultPort ? 7390 : freePort();
