@@ -128,6 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
         Rescan{"WorkerFaulted", 1, "", 3000, false, {"-rescanallclients"}, summary(1, 0),
                "Rescan result status for client c1 = 63\n", 63, requests(1),
                {"16 Rescan result status for client c1 = 63"}, "", true},
+        Rescan{"OneVerbose", 1, "", 0, false, {"-ra", "-verbose"}, summary(1, 1),
+               "Request rescan for client : c1\nRescan result status for client c1 = 0\n", 0, requests(1)},
         // The clients still running are listed every ten seconds from the fortieth on.
         Rescan{"WaitingListedWithVerbose", 1, faultRules({hang("c1")}), 0, true, {"-ra", "-verbose"}, summary(1, 0),
                "Request rescan for client : c1\n" + waiting(32, "c1\n") + TIMED_OUT + "c1\n", 47, requests(1),

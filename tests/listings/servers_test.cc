@@ -20,6 +20,19 @@ const std::string MEDIA1_VERBOSE =
     PORT1 + lunBlock("active", 0, 1) + lunBlock("disabled", 1, 0) +
     serverPort(2, "UNASSIGNED", "Unknown", "wwn2", "QLE2562") + lunBlock("unknown", 2, 0) + PORT1 +
     lunBlock("missing", 3, 2) + NO_PORT + lunBlock("active", 4, 0) + NO_PORT + lunBlock("active", 5, 0);
+std::string targetPort(int port, const char *wwn, const char *mode, const char *model, const char *vendor) {
+  return "FT Server HBA Port   : " + std::to_string(port) + "\nFT Server Port WWN   : " + wwn +
+         "\nFT Server Port Mode  : " + mode + "\nFT Server Port Model : " + model +
+         "\nFT Server Port Vendor: " + vendor + "\n";
+}
+const std::string TPORT1 = targetPort(1, "wwn1", "FABRIC", "QLE2562", "QLogic");
+const std::string TNO_PORT = targetPort(-1, "<unknown>", "UNASSIGNED", "<unknown>", "<unknown>");
+// A server without devices ends with one more empty line.
+const std::string TARGETS_VERBOSE =
+    "FT Server Name   : media1\n\n" + TPORT1 + lunBlock("active", 0, 1) + lunBlock("disabled", 1, 0) +
+    targetPort(2, "wwn2", "UNASSIGNED", "QLE2562", "QLogic") + lunBlock("unknown", 2, 0) + TPORT1 +
+    lunBlock("missing", 3, 2) + TNO_PORT + lunBlock("active", 4, 0) + TNO_PORT + lunBlock("active", 5, 0) +
+    "FT Server Name   : media2\n\n\n";
 // Without a config both limits are 0.
 const std::string MEDIA2_VERBOSE = "FT Server Name     : media2\nFT Server Version  : 8.3\n"
                                    "FT Server State    : disabled\nConnection Limit   : 0\n"
@@ -69,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "d 1 1 w wwn1 disabled FABRIC QLE2562 QLogic\nd 2 2 w wwn2 unknown UNASSIGNED QLE2562 QLogic\n"
                     "d 1 3 w wwn1 missing FABRIC QLE2562 QLogic\nd -1 4 w <unknown> active UNASSIGNED <unknown> <unknown>\n"
                     "d -1 5 w <unknown> active UNASSIGNED <unknown> <unknown>\nm media2\n\n",
-                    "", 0}),
+                    "", 0},
+        ListingCase{"TargetsVerbose", LAYOUT_SITE, "", {"-verbose", "-lt"}, TARGETS_VERBOSE, "", 0}),
     rowName<ListingCase>);
 
 }  // namespace
