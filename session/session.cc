@@ -160,14 +160,10 @@ void getQZSLConnection() {
   if (CORBA::is_nil(object))
     genericFailure("NIL object returned by HSFactory");
 
-  // The reference carries no type, so the narrow asks the service itself,
-  // and the service can fail like in any other call.
-  Brantis::Tessark::HostSessionFactory_var factory;
-  try {
-    factory = Brantis::Tessark::HostSessionFactory::_narrow(object);
-  } catch (...) {
-    reportUnexpectedException();
-  }
+  // The reference carries no type, so the narrow asks the service itself;
+  // its failures end the run through main's last-line handler.
+  Brantis::Tessark::HostSessionFactory_var factory =
+      Brantis::Tessark::HostSessionFactory::_narrow(object);
   if (CORBA::is_nil(factory))
     genericFailure("Couldn't narrow to HSFactory");
 
