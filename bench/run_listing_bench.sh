@@ -107,7 +107,7 @@ measure_tool() {
   : > "$home/journal"
   read -r wall user sys rss status < <(TESSARK_HOME=$home "$work/measure" "$work/out" "$tool" "$@")
   calls=$(wc -l < "$home/journal")
-  infos=$(grep -c '^getFATServerInfo ' "$home/journal" || true)
+  infos=$(grep -c '^[^ ]* getFATServerInfo ' "$home/journal" || true)
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
@@ -145,7 +145,8 @@ bench_listing() {
     [ "$status" = 0 ] || echo "warning: qzftconfig $* exited with $status" >&2
     walls+=("$wall"); cpus+=("$((user + sys))"); rsss+=("$rss"); svcs+=("$(( $(service_cpu) - before ))")
   done
-  cp "$home/journal" "$work/journal.$name"
+  # The floor client replays the calls without their timestamps.
+  sed 's/^[^ ]* //' "$home/journal" > "$work/journal.$name"
   kinds=$(sed 's/ .*//' "$work/journal.$name" | sort | uniq -c | sort -rn | awk '{ printf "%s%s %d", sep, $2, $1; sep = ", " }')
   "$work/floor_client" "$floor_port" "$work/journal.$name" > /dev/null
   for _ in $(seq "$runs"); do
@@ -190,8 +191,7 @@ echo "bare client's CPU per call (us), whole runs with start-up; svc_ms: qzsld's
 # without its journal and to the bare server fed by it, each warmed up; three
 # rounds taken in turn, so that a burst of load elsewhere hits both alike.
 info_calls=20000
-grep -E '^(getHostSession|getFATServiceManager|aqueryFacet)( |$)' "$work/journal._listclients" > "$work/journal.info" ||
-  sed -n '1,3p' "$work/journal._listclients" > "$work/journal.info"
+grep -E '^(getHostSession|getFATServiceManager|aqueryFacet)( |$)' "$work/journal._listclients" > "$work/journal.info"
 server=$(grep -m1 -o '^getFATServerInfo "[^"]*"' "$work/journal._listclients" | sed 's/^getFATServerInfo //')
 for _ in $(seq "$info_calls"); do echo "getFATServerInfo $server"; done >> "$work/journal.info"
 kill "$floor_pid"; wait "$floor_pid" 2>/dev/null || true; floor_pid=

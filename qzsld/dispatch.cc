@@ -59,10 +59,10 @@ Arrival arriveUnjournalled(const char *op, const std::string &arg, bool raises) 
     waitForStop();
     throw CORBA::TRANSIENT(0, CORBA::COMPLETED_NO);
   case FaultAction::Die:
-    // As a killed service: no answer, every connection dropped, nothing tidied.
+    // As a killed service: no answer, every connection dropped, nothing
+    // tidied. SIGKILL cannot be caught, so this does not return.
     kill(getpid(), SIGKILL);
-    pause();
-    throw CORBA::TRANSIENT(0, CORBA::COMPLETED_NO);
+    for (;;) pause();
   default:
     return {rule->action, rule->result.get()};
   }

@@ -6,14 +6,10 @@
 
 namespace {
 
-struct Entry {
-  unsigned long generation;
-  std::shared_ptr<const void> answer;
-};
-
 std::atomic<unsigned long> generation{0};
 std::mutex imageMutex;
-std::map<std::string, Entry> entries;
+// Every entry kept was built at entriesGeneration.
+std::map<std::string, std::shared_ptr<const void>> entries;
 unsigned long entriesGeneration = 0;
 
 // Keeps `answer` as built at `built`; entries of an older generation are
@@ -26,7 +22,7 @@ void keep(const std::string &key, unsigned long built, const std::shared_ptr<con
     entries.clear();
     entriesGeneration = built;
   }
-  entries[key] = Entry{built, answer};
+  entries[key] = answer;
 }
 
 }  // namespace
@@ -41,8 +37,8 @@ std::shared_ptr<const void> imageAnswer(const std::string &key,
   {
     std::lock_guard<std::mutex> lock(imageMutex);
     auto found = entries.find(key);
-    if (found != entries.end() && found->second.generation == now)
-      return found->second.answer;
+    if (entriesGeneration == now && found != entries.end())
+      return found->second;
   }
   std::shared_ptr<const void> answer = build();
   keep(key, now, answer);

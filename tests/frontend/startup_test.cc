@@ -114,18 +114,19 @@ TEST(Rights, UnprivilegedCaller) {
     return env;
   };
   const std::string cred = " 2 checkUserCredential: ", failed = " 2" + CHECK + "checkUserCredential failed: ",
-                    automatic = "AUTOMATIC", in = "cp $CERTS/", to = " var/credentials/nobody.pem";
+                    automatic = "AUTOMATIC", in = "cp $CERTS/", to = " var/credentials/nobody.pem",
+                    passed = " 2" + CHECK + "use_kmtl == USE_KMTL_AUTOMATIC\n";
   for (const RightsCase &c : std::vector<RightsCase>{
            {automatic, "", SUPERUSER, 140, failed + "2\n"},
            {automatic, "", "qzftconfig: Ausführung nur als Superuser möglich\n", 140, " 16" + CHECK + SUPERUSER,
             {"LANG=de_DE.UTF-8"}},
-           {automatic, ":", NO_SERVICE, 130, ""},
+           {automatic, ":", NO_SERVICE, 130, passed},
            {"PROHIBITED", ":", SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
-           {"REQUIRED", "", NO_SERVICE, 130, ""},
+           {"REQUIRED", "", NO_SERVICE, 130, " 2" + CHECK + "use_kmtl == USE_KMTL_REQUIRED\n"},
            // Every certificate in ca.pem is trusted, an intermediate CA too.
-           {automatic, "cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", NO_SERVICE, 130, ""},
+           {automatic, "cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", NO_SERVICE, 130, passed},
            {automatic, "cp $CERTS/mid.pem var/credentials/ca.pem && cp $CERTS/bymid.pem var/credentials/nobody.pem",
-            NO_SERVICE, 130, ""},
+            NO_SERVICE, 130, passed},
            {automatic, in + "byother.pem" + to, SUPERUSER, 140, cred + "certificate does not verify: "},
            {automatic, in + "old.pem" + to, SUPERUSER, 140, failed + "5\n"},
            {automatic, in + "new.pem" + to, SUPERUSER, 140, failed + "4\n"},

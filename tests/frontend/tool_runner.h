@@ -18,6 +18,7 @@ std::string readFile(const std::string &path);
 // A private TESSARK_HOME (mode 0755) holding qz.conf; removed on destruction.
 struct TestHome {
   explicit TestHome(const std::string &conf = "SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\n");
+  TestHome(const TestHome &) = delete;  // the destructor removes the folder
   ~TestHome();
   std::string path(const std::string &relative) const { return dir + "/" + relative; }
   // The tool keeps a debug log only where logs/admin exists.
