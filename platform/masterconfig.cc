@@ -19,7 +19,12 @@ const int DEFAULT_TIMEOUT = 300;
 master_config_t current_config;
 bool have_config = false;
 
-void log_error(const std::string &text) { logmsg(LOG_ERROR, text.c_str(), TAG); }
+std::string last_error;
+
+void log_error(const std::string &text) {
+  last_error = text;
+  logmsg(LOG_ERROR, text.c_str(), TAG);
+}
 
 std::string trim(const std::string &text) {
   size_t first = text.find_first_not_of(" \t\r\n");
@@ -110,6 +115,8 @@ FILE *open_config(const std::string &path) {
 }
 
 }  // namespace
+
+const char *master_config_error() { return last_error.c_str(); }
 
 int QZ_read_master_config() {
   std::string path = std::string(tessark_home()) + "/qz.conf";

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+// The port of the local QZSL when QZSL_PORT is absent.
+const int DEFAULT_QZSL_PORT = 7390;
+
 enum { USE_KMTL_REQUIRED = 1, USE_KMTL_PROHIBITED = 2, USE_KMTL_AUTOMATIC = 3 };
 
 struct master_config_t {
@@ -30,6 +33,9 @@ struct master_config_t {
 // in the debug log): ENOENT missing, EACCES (or the open's errno) unreadable,
 // EISDIR a directory, EINVAL a malformed line. Unknown keys are ignored.
 int QZ_read_master_config();
+
+// Why the last read failed, as written to the debug log.
+const char *master_config_error();
 
 // The configuration of the last successful read, or null. A failed read
 // leaves the earlier result in place.

@@ -7,7 +7,6 @@
 #include "platform/masterconfig.h"
 
 // The port QZSL listens on when qz.conf names none.
-static const int DEFAULT_QZSL_PORT = 7390;
 
 // Large enough for the client list of a site of 20,000 SAN clients; omniORB's
 // own default of 2 MiB stops at about 6,600.

@@ -8,11 +8,12 @@
 #include <stdexcept>
 #include <unistd.h>
 
-#include "confport.h"
 #include "faults.h"
 #include "journal.h"
 #include "notify.h"
 #include "options.h"
+#include "platform/debuglog.h"
+#include "platform/masterconfig.h"
 #include "platform/version.h"
 #include "records.h"
 #include "service.h"
@@ -93,9 +94,15 @@ int main(int argc, char **argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  if (options.port == 0 && options.exportFile.empty() &&
-      !configuredPort(tessarkHome() + "/qz.conf", options.port, error))
-    failStart(error);
+  // Without --port the service reads qz.conf as the tool does, so that the
+  // two cannot disagree on the port; only a missing file means the default.
+  if (options.port == 0 && options.exportFile.empty()) {
+    int result = QZ_read_master_config();
+    if (result != 0 && result != ENOENT)
+      failStart(master_config_error());
+    const master_config_t *config = get_master_config_ptr();
+    options.port = config && config->qzsl_port > 0 ? config->qzsl_port : DEFAULT_QZSL_PORT;
+  }
 
   try {
     openStore(options.db);

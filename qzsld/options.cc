@@ -5,6 +5,8 @@
 #include <cstring>
 #include <getopt.h>
 
+#include "platform/debuglog.h"
+
 const char *const USAGE =
     "usage: qzsld [--port N] [--db FILE] [--inventory FILE] [--faults FILE] [--journal FILE]\n"
     "             [--ready-file FILE] [--discovery-ms N] [--export FILE]\n"
@@ -127,11 +129,6 @@ bool parseOptions(int argc, char **argv, Options &options, std::string &error) {
     return false;
   }
   if (options.db.empty())
-    options.db = tessarkHome() + "/var/qzsld.db";
+    options.db = std::string(tessark_home()) + "/var/qzsld.db";
   return true;
-}
-
-std::string tessarkHome() {
-  const char *home = getenv("TESSARK_HOME");
-  return home && *home ? home : "/usr/vandor/tessark";
 }

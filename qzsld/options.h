@@ -3,7 +3,7 @@
 #include <string>
 
 struct Options {
-  int port = 0;    // 0: QZSL_PORT of $TESSARK_HOME/qz.conf (see confport.h)
+  int port = 0;    // 0: QZSL_PORT of $TESSARK_HOME/qz.conf (7390 without one)
   std::string db;  // default: $TESSARK_HOME/var/qzsld.db
   std::string inventory, faults, journal, readyFile, exportFile;
   int discoveryMs = 200;
@@ -19,4 +19,3 @@ extern const char *const HELP;
 bool parseOptions(int argc, char **argv, Options &options, std::string &error);
 
 // The install root: $TESSARK_HOME, /usr/vandor/tessark when unset or empty.
-std::string tessarkHome();

@@ -108,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StartCase{"PortNotANumber", "--port=7x9", nullptr, 2, "--port needs a port number from 1 to 65535, not \"7x9\""},
         StartCase{"BadPortInConf", "--db @/db", nullptr, 1,
-                  "@/qz.conf: QZSL_PORT must be a port number from 1 to 65535, not \"0x10\"", "qzsl_port = 0x10\n"},
+                  "@/qz.conf line 4: bad value \"0x10\" for qzsl_port", "qzsl_port = 0x10\n"},
         StartCase{"NoDatabase", "--port 7390 --db /nonexistent/dir/q.db", nullptr, 1,
                   "cannot open database /nonexistent/dir/q.db: unable to open database file"},
         StartCase{"BadInventory", "--port 7390 --db @/db --inventory @/in.json",
