@@ -223,7 +223,8 @@ int checkUserCredential(int a, int b, int c, int d) {
     reason("login name " + login + " cannot name a credential");
     return CREDENTIAL_BAD_LOGIN;
   }
-  if (!load_crypto()) return CREDENTIAL_NO_LIBRARY;
+  static const bool loaded = load_crypto();
+  if (!loaded) return CREDENTIAL_NO_LIBRARY;
   int dir = -1;
   int result = open_credentials_dir(&dir);
   if (result != CREDENTIAL_VALID) return result;
