@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# completion_test.sh COMPLETION_FILE: completes a few command lines the way
-# bash does on Tab and compares the offers. Host names come from a stub
-# qzftconfig that prints canned compact listings.
+# completion_test.sh COMPLETION_FILE QZFTCONFIG QZSLD: completes command lines
+# the way bash does on Tab and compares the offers. Host names come first from
+# a stub qzftconfig that prints canned compact listings, then from the real
+# tool against a qzsld whose inventory holds hostile names.
 set -u
 stubs=$(mktemp -d /tmp/qzcomplete.XXXXXX)
-trap 'rm -rf "$stubs"' EXIT
+qzsld=
+trap '[ -n "$qzsld" ] && kill $qzsld; rm -rf "$stubs"' EXIT
 # Besides plain names the service holds names that any local caller could
 # have stored: shell syntax (each would create a file named ran* in the
 # current folder if it ran), blanks, a leading hyphen, a colon, one byte too
@@ -109,4 +111,28 @@ fi
 # A tool that cannot list anything offers no names and prints nothing.
 printf '#!/bin/sh\necho "no service" >&2\nexit 130\n' > "$stubs/qzftconfig"
 expect "qzftconfig -la -Me " ""
+
+# The real listings, so that the field counts above stay those of the tool.
+export TESSARK_HOME=$stubs/home
+mkdir -p "$TESSARK_HOME/var"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf 'SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = %s\n' "$port" > "$TESSARK_HOME/qz.conf"
+cat > "$TESSARK_HOME/inventory.json" <<'JSON'
+{"servers": [{"hostName": "ftmedia01"}, {"hostName": "`touch${IFS}ran4`"}],
+ "clients": [{"fatClientInfo": {"hostName": "sanclient01", "masterServerName": "master1"}},
+             {"fatClientInfo": {"hostName": "$(touch${IFS}ran5)", "masterServerName": "$(touch${IFS}ran6)"}}]}
+JSON
+"$3" --db "$TESSARK_HOME/var/qzsld.db" --inventory "$TESSARK_HOME/inventory.json" \
+  --ready-file "$TESSARK_HOME/ready" 2> "$TESSARK_HOME/qzsld.err" &
+qzsld=$!
+for _ in $(seq 100); do [ -e "$TESSARK_HOME/ready" ] && break; sleep 0.1; done
+ln -sf "$2" "$stubs/qzftconfig"
+expect "qzftconfig -dc " "-verbose sanclient01"
+expect "qzftconfig -lc -M " "master1"
+expect "qzftconfig -ds " "-verbose ftmedia01"
+if ls ran* 2>/dev/null; then
+  echo "completion ran commands from the names of a live service"
+  cat "$TESSARK_HOME/qzsld.err"
+  failed=1
+fi
 exit $failed
