@@ -60,7 +60,7 @@ expect() {
   fi
 }
 
-cd "$stubs"
+cd "$stubs" || exit 1
 expect "qzftconfig -list" "-list_telemetry -listactive -listclients -listservers -listtargets"
 expect "qzftconfig -verbose -l" "-la -lc -list_telemetry -listactive -listclients -listservers -listtargets -ll -ls -lt"
 expect "qzftconfig --" "--help --version"
