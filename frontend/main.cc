@@ -12,6 +12,7 @@
 #include "frontend/exit.h"
 #include "frontend/globals.h"
 #include "frontend/report.h"
+#include "frontend/usage.h"
 #include "platform/debuglog.h"
 #include "platform/hostinfo.h"
 #include "platform/masterconfig.h"
@@ -77,6 +78,10 @@ static void run(int argc, char **argv) {
                     sizeof lc_time, lc_collate, sizeof lc_collate, lc_numeric, sizeof lc_numeric,
                     &localeStatus);
   takeProgramName(argc > 0 ? argv[0] : nullptr);
+  // What the program is and how to call it tells nothing about the site, so
+  // anyone who may run it gets the answer: before the debug log, whose folder
+  // a caller may not write, and before the configuration and the rights check.
+  answer_version_or_help(argc, argv);
   openDebugLog();
   logmsg(LOG_TRACE, "version " QZ_VERSION, progname);
   readMasterConfig();

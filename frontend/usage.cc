@@ -1,12 +1,14 @@
 #include "frontend/usage.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "frontend/commands.h"
 #include "frontend/exit.h"
 #include "frontend/globals.h"
 #include "frontend/report.h"
 #include "platform/messages.h"
+#include "platform/version.h"
 
 namespace {
 
@@ -41,13 +43,30 @@ const int error_message_count = sizeof error_messages / sizeof error_messages[0]
 
 }  // namespace
 
-void print_usage(const char *command) {
-  // An unknown command shows whatever the buffer holds: at worst an empty
-  // line, never a usage text that belongs to another command.
+// An unknown command leaves whatever the buffer holds: at worst an empty
+// line, never a usage text that belongs to another command.
+static void lookup_usage(const char *command) {
   const command_t *row = find_command_by_keyword(command);
   if (row != nullptr) lookup_fixed_message(row->usageId, row->usageText);
+}
+
+void print_usage(const char *command) {
+  lookup_usage(command);
   fprintf(stderr, "%s\n\n", localizedMsg);
   qzftconfig_exit(20);
+}
+
+void answer_version_or_help(int argc, char **argv) {
+  if (argc != 2) return;
+  if (strcmp(argv[1], "--version") == 0) {
+    printf("qzftconfig %s\n", QZ_VERSION);
+    qzftconfig_exit(0);
+  }
+  if (strcmp(argv[1], "--help") == 0) {
+    lookup_usage("-help");
+    printf("%s\n\n", localizedMsg);
+    qzftconfig_exit(0);
+  }
 }
 
 void print_error(int code, const char *command) {

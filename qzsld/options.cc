@@ -7,15 +7,21 @@
 
 #include "platform/debuglog.h"
 
+// The operator's options come first; those that exist only to try clients
+// against failures and delays made on purpose stand under a heading of their
+// own, so that an operator never mistakes them for settings. A new operator
+// option goes on the first line of USAGE and before -h in HELP.
 const char *const USAGE =
-    "usage: qzsld [--port N] [--db FILE] [--inventory FILE] [--faults FILE] [--journal FILE]\n"
-    "             [--ready-file FILE] [--discovery-ms N] [--export FILE]\n"
-    "             [--factory normal|missing|wrongtype] [-h|--help] [-V|--version]\n";
+    "usage: qzsld [--port N] [--db FILE] [--inventory FILE] [--export FILE]\n"
+    "             [--journal FILE] [--ready-file FILE]\n"
+    "             [--faults FILE] [--factory normal|missing|wrongtype] [--discovery-ms N]\n"
+    "       qzsld -h|--help | -V|--version\n";
 
 const char *const HELP =
     "qzsld serves the QZSL management service's FT facets over CORBA from an SQLite\n"
     "inventory, at corbaloc:iiop:1.2@127.0.0.1:<port>/qzsl/HSFactory.\n"
     "\n"
+    "Options:\n"
     "  --port N            TCP port on 127.0.0.1 to serve on (default: QZSL_PORT of\n"
     "                      $TESSARK_HOME/qz.conf, 7390 when it has none)\n"
     "  --db FILE           the SQLite database, created with its schema when missing\n"
@@ -25,16 +31,19 @@ const char *const HELP =
     "                      (format: qzsld/INVENTORY.md)\n"
     "  --export FILE       write the database's inventory as JSON (the --inventory format)\n"
     "                      and exit without serving\n"
-    "  --faults FILE       fault rules: calls to fail, answer oddly, delay or hang\n"
-    "                      (format: qzsld/README.md)\n"
     "  --journal FILE      append one line per operation received\n"
     "  --ready-file FILE   write the process id to FILE once the service listens\n"
-    "  --discovery-ms N    how long startClientDiscovery takes per client (default 200)\n"
+    "  -h, --help          show this text\n"
+    "  -V, --version       show the version\n"
+    "\n"
+    "Testing options (failures and delays on purpose, to try clients against them;\n"
+    "never needed in operation):\n"
+    "  --faults FILE       fault rules: calls to fail, answer oddly, delay or hang\n"
+    "                      (format: qzsld/README.md)\n"
     "  --factory MODE      normal: publish the host-session factory; missing: publish\n"
     "                      nothing under qzsl/HSFactory; wrongtype: publish an object of\n"
     "                      another interface there\n"
-    "  -h, --help          show this text\n"
-    "  -V, --version       show the version\n"
+    "  --discovery-ms N    how long startClientDiscovery takes per client (default 200)\n"
     "\n"
     "Once it listens, qzsld says so on standard error and tells systemd (Type=notify).\n"
     "SIGTERM or SIGINT stops the service; it exits 0. A bad command line exits 2, a\n"

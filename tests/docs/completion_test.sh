@@ -1,15 +1,41 @@
 #!/usr/bin/env bash
-# completion_test.sh COMPLETION_FILE: completes a few command lines the way
-# bash does on Tab and compares the offers. Host names come from a stub
-# qzftconfig that prints canned compact listings.
+# completion_test.sh COMPLETION_FILE QZFTCONFIG QZSLD: completes command lines
+# the way bash does on Tab and compares the offers. Host names come first from
+# a stub qzftconfig that prints canned compact listings, then from the real
+# tool against a qzsld whose inventory holds hostile names.
 set -u
 stubs=$(mktemp -d /tmp/qzcomplete.XXXXXX)
-trap 'rm -rf "$stubs"' EXIT
-cat > "$stubs/qzftconfig" <<'STUB'
+qzsld=
+trap '[ -n "$qzsld" ] && kill $qzsld; rm -rf "$stubs"' EXIT
+# Besides plain names the service holds names that any local caller could
+# have stored: shell syntax (each would create a file named ran* in the
+# current folder if it ran), blanks, a leading hyphen, a colon, one byte too
+# many, an empty name. Only the plain ones, and 256 bytes exactly, may be offered.
+long=$(printf 'a%.0s' {1..256})
+cat > "$stubs/qzftconfig" <<STUB
 #!/bin/sh
-case $1 in
-  -listclients) printf 'c sanclient01 10.0 active master1 1 2 never 0 0\nd 0 active ftmedia01 active 1 FABRIC 3\nc sanclient02 10.0 active master2 1 2 never 0 0\n' ;;
-  -listservers) printf 'm ftmedia01 10.0 active 8\nd 1 FABRIC active 3 0 w m 8\nm ftmedia02 10.0 disabled 4\n' ;;
+case \$1 in
+  -listclients) cat <<'LIST'
+c sanclient01 10.0 active master1 1 2 never 0 0
+d 0 active ftmedia01 active 1 FABRIC 3
+c sanclient02 10.0 active master2 1 2 never 0 0
+c \$(touch\${IFS}ran1) 10.0 active \`touch\${IFS}ran2\` 1 2 never 0 0
+c sanclient03 with blank 10.0 active master1 1 2 never 0 0
+c -verbose 10.0 active master1 1 2 never 0 0
+c sanclient04:x 10.0 active master1 1 2 never 0 0
+c $long 10.0 active master1 1 2 never 0 0
+c ${long}a 10.0 active master1 1 2 never 0 0
+c  10.0 active master3 1 2 never 0 0
+LIST
+  ;;
+  -listservers) cat <<'LIST'
+m ftmedia01 10.0 active 8
+d 1 FABRIC active 3 0 w m 8
+m \`touch\${IFS}ran3\` 10.0 active 4
+m ftmedia02 10.0 disabled 4
+m ftmedia03  active 4
+LIST
+  ;;
 esac
 STUB
 chmod +x "$stubs/qzftconfig"
@@ -34,21 +60,80 @@ expect() {
   fi
 }
 
+cd "$stubs" || exit 1
 expect "qzftconfig -list" "-list_telemetry -listactive -listclients -listservers -listtargets"
 expect "qzftconfig -verbose -l" "-la -lc -list_telemetry -listactive -listclients -listservers -listtargets -ll -ls -lt"
+expect "qzftconfig --" "--help --version"
+expect "qzftconfig -verbose --" ""
 expect "qzftconfig -ftpref " ""
-expect "qzftconfig -cc -C c1 -ftpref " "always fail never preferred"
-expect "qzftconfig -setconfig -ftpref preferred " "-M -ftrwait -ftwait -verbose"
-expect "qzftconfig -setconfig -np 4 " "-M -ftpref -ncp -verbose"
-expect "qzftconfig -changeserver -Me m -state d" "disabled"
-expect "qzftconfig -listtargets " "-Me -verbose"
-expect "qzftconfig -ls -json " "-M -Me -json -json_compact -verbose"
 expect "qzftconfig -help -lc " ""
-expect "qzftconfig -lc -C sanclient" "sanclient01 sanclient02"
-expect "qzftconfig -listservers -M " "master1 master2"
-expect "qzftconfig -ds " "ftmedia01 ftmedia02"
+# What may follow: one host filter per listing, one output form, each option once.
+expect "qzftconfig -listtargets " "-Me -verbose"
+expect "qzftconfig -lc " "-C -M -Me -json -json_compact -verbose"
+expect "qzftconfig -lc -C c1 " "-json -json_compact -verbose"
+expect "qzftconfig -ll -verbose -M m1 -json_compact " ""
+expect "qzftconfig -ls -json " "-M -Me -verbose"
+expect "qzftconfig -la -Me m1 " "-verbose"
+expect "qzftconfig -getconfig " "-M -verbose"
+expect "qzftconfig -cs -Me m -l 4 " "-state -verbose"
+expect "qzftconfig -changeserver -Me m -state d" "disabled"
+expect "qzftconfig -cc " "-C -ftpref -np -verbose"
+expect "qzftconfig -cc -C c1 -ftpref " "always fail never preferred"
+expect "qzftconfig -cc -C c1 -ftpref always " "-verbose"
+expect "qzftconfig -cc -C c1 -np 3 " "-verbose"
+expect "qzftconfig -setconfig " "-M -ftpref -ncp -np -verbose"
+expect "qzftconfig -setconfig -ftpref preferred " "-M -ftrwait -ftwait -verbose"
+expect "qzftconfig -setconfig -ftpref preferred -ftwait 5 " "-M -ftrwait -verbose"
+expect "qzftconfig -setconfig -np 4 " "-M -ncp -verbose"
+expect "qzftconfig -setconfig -M m1 -ncp 4 -np 2 " "-verbose"
+expect "qzftconfig -ra " "-verbose"
+expect "qzftconfig -ra -verbose " ""
+# Positional names: [-verbose] name [-verbose]; -rescanclient also -C, three words at most.
+expect "qzftconfig -dc -verbose " "$long sanclient01 sanclient02"
 expect "qzftconfig -dc sanclient01 " "-verbose"
+expect "qzftconfig -dc -verbose sanclient01 " ""
+expect "qzftconfig -dc -verbose -verbose " ""
+expect "qzftconfig -rc " "-C -verbose $long sanclient01 sanclient02"
+expect "qzftconfig -rc -C sanc" "sanclient01 sanclient02"
+expect "qzftconfig -rc -C -verbose " "$long sanclient01 sanclient02"
+expect "qzftconfig -rc -C sanclient01 " "-verbose"
+expect "qzftconfig -rc -verbose sanclient01 " ""
+# Service names: only plain host names, never a piece of one, and nothing runs.
+expect "qzftconfig -lc -C sanclient" "sanclient01 sanclient02"
+expect "qzftconfig -lc -C " "$long sanclient01 sanclient02"
+expect "qzftconfig -listservers -M " "master1 master2 master3"
+expect "qzftconfig -ds " "-verbose ftmedia01 ftmedia02 ftmedia03"
+expect "qzftconfig -la -C \$" ""
+expect "qzftconfig -la -Me \`" ""
+if ls ran* 2>/dev/null; then
+  echo "completion ran commands from the service's names"
+  failed=1
+fi
 # A tool that cannot list anything offers no names and prints nothing.
 printf '#!/bin/sh\necho "no service" >&2\nexit 130\n' > "$stubs/qzftconfig"
 expect "qzftconfig -la -Me " ""
+
+# The real listings, so that the field counts above stay those of the tool.
+export TESSARK_HOME=$stubs/home
+mkdir -p "$TESSARK_HOME/var"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+printf 'SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = %s\n' "$port" > "$TESSARK_HOME/qz.conf"
+cat > "$TESSARK_HOME/inventory.json" <<'JSON'
+{"servers": [{"hostName": "ftmedia01"}, {"hostName": "`touch${IFS}ran4`"}],
+ "clients": [{"fatClientInfo": {"hostName": "sanclient01", "masterServerName": "master1"}},
+             {"fatClientInfo": {"hostName": "$(touch${IFS}ran5)", "masterServerName": "$(touch${IFS}ran6)"}}]}
+JSON
+"$3" --db "$TESSARK_HOME/var/qzsld.db" --inventory "$TESSARK_HOME/inventory.json" \
+  --ready-file "$TESSARK_HOME/ready" 2> "$TESSARK_HOME/qzsld.err" &
+qzsld=$!
+for _ in $(seq 100); do [ -e "$TESSARK_HOME/ready" ] && break; sleep 0.1; done
+ln -sf "$2" "$stubs/qzftconfig"
+expect "qzftconfig -dc " "-verbose sanclient01"
+expect "qzftconfig -lc -M " "master1"
+expect "qzftconfig -ds " "-verbose ftmedia01"
+if ls ran* 2>/dev/null; then
+  echo "completion ran commands from the names of a live service"
+  cat "$TESSARK_HOME/qzsld.err"
+  failed=1
+fi
 exit $failed

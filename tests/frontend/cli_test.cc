@@ -137,6 +137,12 @@ TEST(Cli, HelpAndKeywords) {
       {{"-help", "-verbose", "-lc"}, error(0, "-help")},
       {{"-LC"}, error(0, "-help")},
       {{"-lc", "-verbose", "-help"}, usage("-listclients")},
+      // --version and --help are answered only as the sole argument.
+      {{"--version", "-lc"}, error(0, "-help")},
+      {{"-verbose", "--help"}, error(0, "-help")},
+      {{"-help", "--version"}, error(0, "-help")},
+      {{"-lc", "--help"}, invalid("--help", "-listclients")},
+      {{"--Version"}, error(0, "-help")},
       // Any single argument but -verbose shows the usage, without a message.
       {{"-ra", "foo"}, usage("-rescanallclients")},
       {{"-rescanallclients", "a", "b"}, NO_SERVICE, 130},

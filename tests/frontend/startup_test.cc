@@ -9,6 +9,7 @@
 #include <tuple>
 #include <unistd.h>
 
+#include "platform/version.h"
 #include "tool_runner.h"
 
 namespace {
@@ -76,6 +77,31 @@ TEST(Startup, LongHomeIsUsedWhole) {
   for (int i = 0; i < 12; ++i) home.dir += "/" + name;
   EXPECT_EQ(runTool(home, {"-lc"}).status, 12);
   home.dir = root;
+}
+
+// "--version" and "--help" alone answer whoever may run the program, ahead
+// of everything that stops the other command lines: a log that cannot be
+// opened, a configuration that cannot be read, a caller without rights.
+TEST(Startup, VersionAndHelpAnswerEveryCaller) {
+  TestHome plain;
+  const RunResult usage = runTool(plain, {"-help"});
+  ASSERT_EQ(usage.status, 20);
+  TestHome blockedLog(""), refused("SERVER = master1\nUSE_KMTL = PROHIBITED\nQZSL_PORT = 1\n");
+  blockedLog.makeLogDir();
+  std::filesystem::create_directory(blockedLog.path("logs/admin/qzftconfig.log"));
+  std::vector<std::tuple<const TestHome *, uid_t, int>> callers = {{&blockedLog, (uid_t)-1, 12}};
+  if (getuid() == 0) callers.emplace_back(&refused, 65534 /* nobody */, 140);
+  for (const auto &[home, uid, otherwise] : callers) {
+    SCOPED_TRACE(home->dir);
+    EXPECT_EQ(runTool(*home, {"-help"}, {}, uid).status, otherwise);
+    const RunResult version = runTool(*home, {"--version"}, {}, uid), help = runTool(*home, {"--help"}, {}, uid);
+    EXPECT_EQ(version.out, "qzftconfig " QZ_VERSION "\n");
+    EXPECT_EQ(help.out, usage.err);
+    for (const RunResult &r : {version, help}) {
+      EXPECT_EQ(r.err, "");
+      EXPECT_EQ(r.status, 0);
+    }
+  }
 }
 
 struct RightsCase {

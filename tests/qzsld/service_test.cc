@@ -125,6 +125,26 @@ INSTANTIATE_TEST_SUITE_P(
     rowName<StartCase>);
 
 // Without --port, qzsld serves where qz.conf sends the tool, and says so.
+// An operator reading --help finds the options of a running service first;
+// those that only make a service misbehave for tests stand apart after them.
+TEST(Help, OperatorOptionsFirstTestingOptionsUnderTheirOwnHeading) {
+  RunResult r = runService({"--help"});
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out.rfind("usage: qzsld [--port N] ", 0), 0u) << r.out;
+  const size_t help = r.out.find("\nOptions:\n"), testing = r.out.find("\nTesting options ");
+  ASSERT_LT(help, testing) << r.out;
+  for (const char *option : {"--port N", "--db FILE", "--inventory FILE", "--export FILE", "--journal FILE",
+                             "--ready-file FILE", "-h, --help", "-V, --version"}) {
+    const size_t at = r.out.find(std::string("\n  ") + option + " ");
+    EXPECT_TRUE(at > help && at < testing) << option;
+  }
+  for (const char *option : {"--faults FILE", "--factory MODE", "--discovery-ms N"}) {
+    const size_t at = r.out.find(std::string("\n  ") + option + " ");
+    EXPECT_TRUE(at != std::string::npos && at > testing) << option;
+  }
+}
+
 TEST(Listening, OnTheConfiguredPort) {
   SiteOptions options;
   options.portFromConf = true;
