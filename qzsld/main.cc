@@ -113,6 +113,13 @@ int main(int argc, char **argv) {
       closeStore();
       return 0;
     }
+    // A new installation starts without a site; the operator learns from
+    // the service's own output how to give it one.
+    if (inventoryEmpty())
+      fprintf(stderr,
+              "qzsld: the inventory in %s is empty; import one, with the service stopped, by:"
+              " qzsld --db %s --inventory FILE --export /dev/null\n",
+              options.db.c_str(), options.db.c_str());
     if (!options.faults.empty())
       loadFaults(options.faults);
     if (!options.journal.empty())

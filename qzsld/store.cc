@@ -254,6 +254,11 @@ json_t *serverPipes(const std::string &name) {
   });
 }
 
+bool inventoryEmpty() {
+  std::lock_guard<std::mutex> lock(storeMutex);
+  return *scalar("SELECT NOT EXISTS (SELECT 1 FROM server) AND NOT EXISTS (SELECT 1 FROM client)") != 0;
+}
+
 int mediaServerCount(const std::string &client) {
   std::lock_guard<std::mutex> lock(storeMutex);
   sqlite3_int64 id = requireClientId(client);
