@@ -9,6 +9,7 @@
 #include <locale>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -140,6 +141,9 @@ TEST(Listening, OnTheConfiguredPort) {
             "qzsld: the inventory in " + db + " is empty; import one, with the service stopped, by: qzsld --db " + db +
                 " --inventory FILE --export /dev/null\nqzsld: listening on 127.0.0.1:" + std::to_string(site.port) +
                 "\n");
+  struct stat status;
+  ASSERT_EQ(stat(db.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);  // the service account's alone
   stopSite(site);
   // The command shown imports, and then the hint is gone.
   writeFile(site.home + "/in.json", TWO_CLIENTS);
