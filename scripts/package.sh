@@ -20,6 +20,12 @@ out=$top/build/packages
 rm -rf "$work" "$out"
 mkdir -p "$src" "$out"
 tar -C "$top" --exclude=./build --exclude=./.git -cf - . | tar -C "$src" -xf -
+# ccache finds the plain test tree's objects: the copy's build folder stands
+# as deep as build/plain and the flags are the same (scripts/debflags.sh).
+# debhelper gives the build a HOME of its own, so the cache is named.
+source scripts/debflags.sh
+export CCACHE_BASEDIR=$src
+export CCACHE_DIR=${CCACHE_DIR:-$(ccache -k cache_dir 2>/dev/null || echo "$HOME/.cache/ccache")}
 (cd "$src" && dpkg-buildpackage -us -uc -b --build-profiles=nocheck > "$work/build.log" 2>&1) ||
   { tail -60 "$work/build.log"; echo "package: dpkg-buildpackage failed; the log is $work/build.log" >&2; exit 1; }
 mv "$work"/*.deb "$out"/
