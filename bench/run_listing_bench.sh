@@ -43,7 +43,7 @@ g++ -O2 -std=c++17 -o "$work/hello" "$root/bench/hello.cc"
 # library the tool needs, linked with the tool's flags.
 needed=$(readelf -dW "$tool" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/-l:\1/p')
 # shellcheck disable=SC2046,SC2086
-g++ -O2 $(dpkg-buildflags --get LDFLAGS) -Wl,--no-as-needed -o "$work/bare" "$root/bench/bare.cc" $needed
+g++ -O2 $(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get LDFLAGS) -Wl,--no-as-needed -o "$work/bare" "$root/bench/bare.cc" $needed
 omniorb=(omniDynamic4 omniORB4 omnithread4)
 for helper in floor_server floor_client; do
   # shellcheck disable=SC2046
