@@ -36,7 +36,7 @@ tool=$build/frontend/qzftconfig
 service=$build/qzsld/qzsld
 limit=60
 faketime_lib=
-for f in /usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1 /usr/lib/faketime/libfaketimeMT.so.1; do
+for f in "/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/faketime/libfaketimeMT.so.1" /usr/lib/faketime/libfaketimeMT.so.1; do
   [ -e "$f" ] && { faketime_lib=$f; break; }
 done
 for f in "$tool" "$service"; do

@@ -129,6 +129,13 @@ int main(int argc, char **argv) {
   }
   if (!options.readyFile.empty())
     writeReadyFile(options.readyFile);
+  // A new installation starts without a site; the operator learns from the
+  // service's own output how to give it one.
+  if (inventoryEmpty())
+    fprintf(stderr,
+            "qzsld: the inventory in %s is empty; import one, with the service stopped, by:"
+            " qzsld --db %s --inventory FILE --export /dev/null\n",
+            options.db.c_str(), options.db.c_str());
   fprintf(stderr, "qzsld: listening on 127.0.0.1:%d\n", options.port);
   notifyServiceManager("READY=1");
 

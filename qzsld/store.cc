@@ -1,6 +1,7 @@
 #include "store.h"
 
 #include <ctime>
+#include <sys/stat.h>
 #include <mutex>
 #include <stdexcept>
 
@@ -57,6 +58,14 @@ int machineTypeValue(const std::string &name) {
 
 void openStore(const std::string &path) {
   std::lock_guard<std::mutex> lock(storeMutex);
+  // The inventory is the service account's alone, whatever umask started the
+  // service: SQLite creates its files now, the WAL files with the database's
+  // mode. Nothing else runs yet that could create files meanwhile.
+  mode_t umaskBefore = umask(077);
+  struct UmaskBack {
+    mode_t mask;
+    ~UmaskBack() { umask(mask); }
+  } umaskBack{umaskBefore};
   if (sqlite3_open_v2(path.c_str(), &storeDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                       nullptr) != SQLITE_OK) {
     std::string message = storeDb ? sqlite3_errmsg(storeDb) : "out of memory";
@@ -252,6 +261,11 @@ json_t *serverPipes(const std::string &name) {
     Json server(serverJson(requireServer(name)));
     return json_incref(json_object_get(server.get(), "pipes"));
   });
+}
+
+bool inventoryEmpty() {
+  std::lock_guard<std::mutex> lock(storeMutex);
+  return *scalar("SELECT NOT EXISTS (SELECT 1 FROM server) AND NOT EXISTS (SELECT 1 FROM client)") != 0;
 }
 
 int mediaServerCount(const std::string &client) {

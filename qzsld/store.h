@@ -29,6 +29,7 @@ void importInventory(json_t *inventory);
 json_t *exportInventory();
 
 // Queries.
+bool inventoryEmpty();  // neither an FT server nor a SAN client
 json_t *serverList(const std::string &master);
 json_t *clientList(const std::string &master, const std::string &media);
 json_t *usageInfo(const std::string &host, int kind);

@@ -6,24 +6,28 @@
 # with the debug log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh >&2
+stage() { echo "demo: $*" >&2; }
+stage "checking the packages that building and running need"
+scripts/setup.sh --demo >&2
+# A tree of its own, without the tests, with the test tree's flags so that
+# a later scripts/test.sh compiles little again.
+source scripts/debflags.sh
+tree=build/demo
 mkdir -p build
-# The build speaks only when it builds something (or fails).
 build_log=build/demo-build.log
-if [ ! -x build/plain/frontend/qzftconfig ] || [ ! -x build/plain/qzsld/qzsld ]; then
-  scripts/build.sh build/plain > "$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
-  cat "$build_log" >&2
-else
-  cmake --build build/plain --target qzftconfig qzsld qz_catalogs -j"$(nproc)" > "$build_log" 2>&1 ||
-    { cat "$build_log" >&2; exit 1; }
-  if grep -qE 'Building|Linking|Generating|Compiling' "$build_log"; then cat "$build_log" >&2; fi
+if [ ! -f "$tree/CMakeCache.txt" ]; then
+  stage "configuring $tree"
+  cmake -S . -B "$tree" -DBUILD_TESTING=OFF "${QZ_DEB_FLAGS[@]}" > "$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
 fi
+stage "building qzftconfig, qzsld and the message catalogs (minutes the first time)"
+cmake --build "$tree" --target qzftconfig qzsld qz_catalogs -j"$(nproc)" > "$build_log" 2>&1 ||
+  { cat "$build_log" >&2; exit 1; }
 
 home=$(mktemp -d /tmp/qzdemo.XXXXXX)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
        echo $((20000 + RANDOM % 20000)))
 mkdir -p "$home/logs/admin" "$home/var"
-ln -s "$PWD/build/plain/msg" "$home/msg"
+ln -s "$PWD/$tree/msg" "$home/msg"
 cat > "$home/qz.conf" <<CONF
 SERVER = tessark-master
 CONNECT_TIMEOUT = 30
@@ -32,7 +36,8 @@ USE_KMTL = AUTOMATIC
 QZSL_PORT = $port
 CONF
 keep=
-build/plain/qzsld/qzsld --port "$port" --db "$home/var/qzsld.db" \
+stage "starting qzsld with the demo site"
+"$tree/qzsld/qzsld" --port "$port" --db "$home/var/qzsld.db" \
   --inventory qzsld/demo/inventory.json --ready-file "$home/ready" > "$home/qzsld.out" 2>&1 &
 qzsld_pid=$!
 trap 'kill $qzsld_pid 2>/dev/null; wait $qzsld_pid 2>/dev/null; [ -n "$keep" ] || rm -rf "$home"' EXIT
@@ -46,7 +51,8 @@ fi
 
 [ $# -gt 0 ] || set -- -listservers
 status=0
-TESSARK_HOME=$home build/plain/frontend/qzftconfig "$@" || status=$?
+stage "qzftconfig $*"
+TESSARK_HOME=$home "$tree/frontend/qzftconfig" "$@" || status=$?
 if [ $status -ne 0 ]; then
   keep=yes
   echo "demo: qzftconfig exited $status; its home stays in $home (debug log: $home/logs/admin/qzftconfig.log)" >&2

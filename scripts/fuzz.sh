@@ -11,8 +11,10 @@ mkdir -p "$out/idlgen"
 # parse.cc sees the ORB types through the process globals' header.
 for idl in idl/*.idl; do (cd "$out/idlgen" && omniidl -bcxx -Wbh=.hh -Wbs=SK.cc -I../../../idl "../../../$idl"); done
 
+# omniORB's platform defines come from its pkg-config file, as in the CMake build.
+read -ra omniorb_defines <<< "$(pkg-config --cflags-only-other --static omnithread4)"
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I. -I"$out/idlgen"
-       -D__OSVERSION__=2 -D__linux__ -D__x86__)
+       "${omniorb_defines[@]}")
 logging=(platform/debuglog.cc platform/hostinfo.cc platform/masterconfig.cc)
 declare -A sources=(
   [conf]="${logging[*]}"

@@ -1,38 +1,189 @@
 #!/usr/bin/env bash
 # package_test.sh (as root): builds the Debian packages, checks them with
-# lintian and for Debian's hardening, installs them, serves the demo site with
-# the installed qzsld and lists it with the installed qzftconfig, checks the
-# bash completion, the man pages and the systemd unit, then purges the
-# packages and checks that nothing of them is left.
+# lintian and for Debian's hardening and shared libraries, then installs,
+# runs, removes and purges them in a throwaway root: an overlay over / in a
+# private mount and process namespace. Whatever this machine has installed
+# (these packages too, or their configuration after a remove) stays as it
+# was; inside the throwaway root they are purged first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 root=/usr/vandor/tessark
 fail() { echo "package test: $*" >&2; exit 1; }
 
+# The checks on the installed system, run inside the throwaway root.
+installed_checks() {
+  local work debs
+  qzsld_pid=
+  work=$(mktemp -d /tmp/qzpkg.XXXXXX)
+  debs=("$@")
+  trap '[ -z "${qzsld_pid:-}" ] || kill "$qzsld_pid" 2>/dev/null || true' EXIT
+  export DEBIAN_FRONTEND=noninteractive
+  unset TESSARK_HOME
+  dpkg --purge qzftconfig qzsld > /dev/null 2>&1 || true
+  for path in $root /etc/tessark /var/lib/qzsld /var/log/tessark /usr/sbin/qzftconfig /usr/sbin/qzsld \
+              /lib/systemd/system/qzsld.service; do
+    [ ! -e "$path" ] || fail "$path is left from an earlier installation in the throwaway root"
+  done
+  apt-get install -y -qq "${debs[@]}" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get install failed"; }
+  local files
+  files=$(dpkg -L qzftconfig qzsld)
+
+  [ "$(/usr/sbin/qzsld --version)" = "qzsld $(dpkg-query -W -f='${Version}' qzsld)" ] ||
+    fail "qzsld --version does not print the package's version"
+  # The account: a system user without a login shell, owning only its folder.
+  local account
+  account=$(getent passwd qzsl) || fail "the package made no account qzsl"
+  [ "${account##*:}" = /usr/sbin/nologin ] || fail "qzsl has a login shell: $account"
+  [ "$(stat -c '%U %a' /var/lib/qzsld)" = "qzsl 700" ] || fail "/var/lib/qzsld is $(stat -c '%U %a' /var/lib/qzsld)"
+  [ "$(stat -c %U /var/log/tessark/admin)" = root ] || fail "the log folder is not root's"
+
+  # The installed qz.conf, moved to a free port, serves both programs through
+  # the product root's links into /var; TESSARK_HOME stays unset.
+  local port
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+  sed -i "s/^QZSL_PORT = .*/QZSL_PORT = $port/" /etc/tessark/qz.conf
+  local as_qzsl=(setpriv --reuid=qzsl --regid=qzsl --clear-groups --inh-caps=-all)
+  start_qzsld() {
+    rm -f "$work/ready"
+    # Only the first start has someone listening for its notification.
+    local notify=$work/notify
+    [ ! -e "$work/notified" ] || notify=
+    env ${notify:+NOTIFY_SOCKET=$notify} "${as_qzsl[@]}" /usr/sbin/qzsld --ready-file "$work/ready" 2> "$work/qzsld.err" &
+    qzsld_pid=$!
+    for _ in $(seq 200); do [ -e "$work/ready" ] && break; sleep 0.05; done
+    [ -e "$work/ready" ] || { cat "$work/qzsld.err" >&2; fail "the installed qzsld did not start"; }
+  }
+  stop_qzsld() { kill "$qzsld_pid"; wait "$qzsld_pid" || fail "qzsld did not stop cleanly"; qzsld_pid=; }
+  # A stand-in for systemd's notification socket: the first datagram it gets.
+  chmod 1777 "$work"
+  python3 -c 'import socket, sys, os
+s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); s.bind(sys.argv[1]); os.chmod(sys.argv[1], 0o777); s.settimeout(30)
+open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); os.rename(sys.argv[2] + ".tmp", sys.argv[2])' \
+    "$work/notify" "$work/notified" &
+  for _ in $(seq 100); do [ -S "$work/notify" ] && break; sleep 0.05; done
+
+  # A first start has no inventory: an empty site, and the command that imports one.
+  start_qzsld
+  local db=$root/var/qzsld.db
+  local hint="qzsld: the inventory in $db is empty; import one, with the service stopped, by:"
+  hint+=" qzsld --db $db --inventory FILE --export /dev/null"
+  [ "$(cat "$work/qzsld.err")" = "$hint"$'\n'"qzsld: listening on 127.0.0.1:$port" ] ||
+    { cat "$work/qzsld.err" >&2; fail "qzsld did not say how to import an inventory"; }
+  for _ in $(seq 100); do [ -e "$work/notified" ] && break; sleep 0.05; done
+  [ "$(cat "$work/notified" 2>/dev/null)" = "READY=1" ] || fail "qzsld did not notify its readiness"
+  stop_qzsld
+  "${as_qzsl[@]}" /usr/sbin/qzsld --db $db --inventory $root/share/qzsld/demo/inventory.json --export /dev/null ||
+    fail "the import command that qzsld shows failed"
+  [ "$(stat -c '%U %a' /var/lib/qzsld/qzsld.db)" = "qzsl 600" ] ||
+    fail "the database is $(stat -c '%U %a' /var/lib/qzsld/qzsld.db)"
+  start_qzsld
+  [ "$(cat "$work/qzsld.err")" = "qzsld: listening on 127.0.0.1:$port" ] ||
+    { cat "$work/qzsld.err" >&2; fail "qzsld still finds no inventory"; }
+
+  LANG=C /usr/sbin/qzftconfig -listservers > "$work/servers" 2>&1 || { cat "$work/servers" >&2; fail "qzftconfig -listservers failed"; }
+  grep -q ftmedia01 "$work/servers" || { cat "$work/servers" >&2; fail "the demo site is not listed"; }
+  local log=/var/log/tessark/admin/qzftconfig.log
+  grep -q "version $(dpkg-query -W -f='${Version}' qzftconfig)" $log || fail "the debug log does not record the version"
+  # A caller other than root whom the rights check allows runs every kind of
+  # command without anyone opening the log folder.
+  sed -i 's/^USE_KMTL = .*/USE_KMTL = REQUIRED/' /etc/tessark/qz.conf
+  grep -q '^USE_KMTL = REQUIRED$' /etc/tessark/qz.conf || echo "USE_KMTL = REQUIRED" >> /etc/tessark/qz.conf
+  for command in -listservers -listclients -getconfig "-changeserver -Me ftmedia01 -l 4 -state active"; do
+    # shellcheck disable=SC2086
+    LANG=C setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/sbin/qzftconfig $command > "$work/out" 2>&1 ||
+      { cat "$work/out" >&2; fail "qzftconfig $command as nobody failed"; }
+  done
+  stop_qzsld
+  [ "$(stat -c %U $log)" = root ] || fail "the debug log changed hands"
+  # logrotate's rule, forced: the next run starts a fresh log.
+  logrotate -f -s "$work/logrotate.state" /etc/logrotate.d/qzftconfig || fail "logrotate refused the rule"
+  [ -e $log.1 ] && [ ! -e $log ] || fail "logrotate did not rotate the debug log"
+  LANG=C /usr/sbin/qzftconfig -help > /dev/null 2>&1 || true
+  [ -s $log ] || fail "no new debug log after the rotation"
+
+  # The loader falls back to a minimal completion for commands it has none for.
+  local completion
+  completion=$(bash -c '. /usr/share/bash-completion/bash_completion; _completion_loader qzftconfig; complete -p qzftconfig')
+  [ -n "$completion" ] && [[ $completion != *_minimal* ]] || fail "no bash completion for qzftconfig: $completion"
+  for page in qzftconfig.8 qz.conf.5 qzsld.8; do
+    man -w "${page##*.}" "${page%.*}" > /dev/null || fail "man $page is not installed"
+  done
+  local unit=/lib/systemd/system/qzsld.service exposure
+  systemd-analyze verify --man=yes $unit 2>&1 | tee "$work/verify" >&2
+  [ ! -s "$work/verify" ] || fail "systemd-analyze verify is not clean"
+  exposure=$(systemd-analyze security --offline=true $unit 2>&1 | sed -n 's/.*Overall exposure level for qzsld.service: \([0-9.]*\).*/\1/p')
+  [ -n "$exposure" ] && awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }' || fail "the unit's exposure is ${exposure:-unknown}, not <= 2.0"
+  echo "package test: the unit's exposure is $exposure" >&2
+
+  # Enabled, upgraded over itself and removed: the changed configuration and
+  # the database stay until the purge, which leaves no enable link.
+  systemctl enable qzsld > /dev/null 2>&1 || fail "systemctl enable failed"
+  [ -L /etc/systemd/system/multi-user.target.wants/qzsld.service ] || fail "no enable link"
+  dpkg -i "${debs[@]}" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "reinstalling failed"; }
+  apt-get remove -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get remove failed"; }
+  grep -q "^QZSL_PORT = $port\$" /etc/tessark/qz.conf || fail "qz.conf was not kept"
+  [ -e /var/lib/qzsld/qzsld.db ] || fail "the database was not kept"
+  apt-get purge -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get purge failed"; }
+  # Shared directories (/usr/sbin, /usr/share/man/man8, ...) stay; nothing of
+  # the product's own may.
+  local left
+  left=$(for f in $files $root /etc/tessark /var/lib/qzsld /var/log/tessark \
+                  /etc/systemd/system/multi-user.target.wants/qzsld.service; do
+    [ -e "$f" ] || [ -L "$f" ] || continue
+    if [ -d "$f" ]; then
+      case "$f" in $root*|/etc/tessark*|/var/lib/qzsld*|/var/log/tessark*|/usr/share/doc/qz*) ;; *) continue ;; esac
+    fi
+    echo "$f"
+  done)
+  [ -z "$left" ] || fail "left after purge: $left"
+}
+
+# Inside the private namespaces: / under an overlay whose changes live in
+# memory, entered with chroot.
+if [ "${1:-}" = --throwaway-root ]; then
+  shift
+  scratch=$1; shift
+  mount -t tmpfs tmpfs "$scratch"
+  mkdir "$scratch/upper" "$scratch/work" "$scratch/root"
+  mount -t overlay overlay -o "lowerdir=/,upperdir=$scratch/upper,workdir=$scratch/work" "$scratch/root"
+  mount -t proc proc "$scratch/root/proc"
+  for fs in dev sys; do mount --rbind "/$fs" "$scratch/root/$fs"; done
+  mount -t tmpfs tmpfs "$scratch/root/tmp"
+  mount -t tmpfs tmpfs "$scratch/root/run"
+  exec chroot "$scratch/root" "$top/scripts/package_test.sh" --installed "$@"
+fi
+if [ "${1:-}" = --installed ]; then
+  shift
+  installed_checks "$@"
+  exit 0
+fi
+
 scripts/package.sh > /dev/null
-debs=("$top"/build/packages/*.deb)
+debs=("$top"/build/packages/qzftconfig_*.deb "$top"/build/packages/qzsld_*.deb)
 [ ${#debs[@]} -eq 2 ] || fail "expected two packages, found: ${debs[*]}"
+compgen -G "$top/build/packages/*-dbgsym_*.deb" > /dev/null || fail "no -dbgsym packages"
 
 # Errors fail the test; the warnings that remain are listed in the README.
-lintian --tag-display-limit 0 "${debs[@]}" | tee /tmp/qz-lintian.$$ >&2 || true
-! grep -q '^E: ' /tmp/qz-lintian.$$ || { rm -f /tmp/qz-lintian.$$; fail "lintian reports errors"; }
-rm -f /tmp/qz-lintian.$$
+lintian --tag-display-limit 0 "$top"/build/packages/*.deb > "$top/build/packages/lintian.log" 2>&1 || true
+cat "$top/build/packages/lintian.log" >&2
+! grep -q '^E: ' "$top/build/packages/lintian.log" || fail "lintian reports errors"
 
-# Hardening of every packaged binary.
-work=$(mktemp -d /tmp/qzpkg.XXXXXX)
-qzsld_pid=
-installed=
-cleanup() {
-  [ -z "$qzsld_pid" ] || { kill "$qzsld_pid" 2>/dev/null; wait "$qzsld_pid" 2>/dev/null || true; }
-  [ -z "$installed" ] || apt-get purge -y -qq qzftconfig qzsld > /dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# Debian's shared libraries, libcrypto's package named though only opened,
+# and the hardening of every packaged binary.
 for deb in "${debs[@]}"; do
-  dpkg-deb -x "$deb" "$work/x"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for library in libomniorb4 libstdc++6 libjansson4; do
+    [[ $depends == *"$library"* ]] || fail "$(basename "$deb") does not depend on $library: $depends"
+  done
 done
-for bin in "$work"/x$root/bin/*; do
+[[ $(dpkg-deb -f "${debs[0]}" Depends) == *libssl3* ]] || fail "qzftconfig does not depend on libssl3"
+scratch=$(mktemp -d /tmp/qzpkg.XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+for deb in "${debs[@]}"; do
+  dpkg-deb -x "$deb" "$scratch/x"
+done
+for bin in "$scratch"/x$root/bin/*; do
   name=$(basename "$bin")
   # Captured first: grep -q would close the pipe under readelf (pipefail).
   header=$(readelf -h "$bin"); dynamic=$(readelf -d "$bin"); segments=$(readelf -lW "$bin")
@@ -43,71 +194,12 @@ for bin in "$work"/x$root/bin/*; do
   grep -q 'GNU_RELRO' <<< "$segments" || fail "$name has no RELRO segment"
   grep -q '__stack_chk_fail' <<< "$symbols" || fail "$name is not built with the stack protector"
   grep -Eq '__[a-z_]+_chk@' <<< "$symbols" || fail "$name is not built with FORTIFY_SOURCE"
+  for library in libomniORB4.so libstdc++.so; do
+    grep -q "NEEDED.*$library" <<< "$dynamic" || fail "$name does not load $library"
+  done
 done
+rm -rf "$scratch/x"
 
-# Leftovers of an earlier failed run would hide what a purge leaves behind.
-for path in $root /etc/tessark /usr/sbin/qzftconfig /usr/sbin/qzsld /lib/systemd/system/qzsld.service; do
-  [ ! -e "$path" ] || fail "$path exists before the installation"
-done
-export DEBIAN_FRONTEND=noninteractive
-installed=yes
-apt-get install -y -qq "${debs[@]}" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get install failed"; }
-files=$(dpkg -L qzftconfig qzsld)
-
-[ "$(/usr/sbin/qzsld --version)" = "qzsld $(dpkg-query -W -f='${Version}' qzsld)" ] ||
-  fail "qzsld --version does not print the package's version"
-
-# The demo site through the installed layout: the installed qz.conf, moved to
-# a free port, serves both programs; TESSARK_HOME stays unset.
-unset TESSARK_HOME
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-sed -i "s/^QZSL_PORT = .*/QZSL_PORT = $port/" /etc/tessark/qz.conf
-# A stand-in for systemd's notification socket: the first datagram it gets.
-python3 -c 'import socket, sys
-s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM); s.bind(sys.argv[1]); s.settimeout(30)
-open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); socket.os.rename(sys.argv[2] + ".tmp", sys.argv[2])' \
-  "$work/notify" "$work/notified" &
-for _ in $(seq 100); do [ -S "$work/notify" ] && break; sleep 0.05; done
-NOTIFY_SOCKET=$work/notify /usr/sbin/qzsld --inventory $root/share/qzsld/demo/inventory.json \
-  --ready-file "$work/ready" 2> "$work/qzsld.err" &
-qzsld_pid=$!
-for _ in $(seq 200); do [ -e "$work/ready" ] && break; sleep 0.05; done
-[ -e "$work/ready" ] || { cat "$work/qzsld.err" >&2; fail "the installed qzsld did not start"; }
-[ "$(cat "$work/qzsld.err")" = "qzsld: listening on 127.0.0.1:$port" ] || fail "qzsld did not say where it listens"
-for _ in $(seq 100); do [ -e "$work/notified" ] && break; sleep 0.05; done
-[ "$(cat "$work/notified" 2>/dev/null)" = "READY=1" ] || fail "qzsld did not notify its readiness"
-LANG=C /usr/sbin/qzftconfig -listservers > "$work/servers" 2>&1 || { cat "$work/servers" >&2; fail "qzftconfig -listservers failed"; }
-grep -q ftmedia01 "$work/servers" || { cat "$work/servers" >&2; fail "the demo site is not listed"; }
-grep -q "version $(dpkg-query -W -f='${Version}' qzftconfig)" $root/logs/admin/qzftconfig.log ||
-  fail "the debug log does not record the version"
-kill "$qzsld_pid"; wait "$qzsld_pid" || fail "qzsld did not stop cleanly"; qzsld_pid=
-
-# The loader falls back to a minimal completion for commands it has none for.
-completion=$(bash -c '. /usr/share/bash-completion/bash_completion; _completion_loader qzftconfig; complete -p qzftconfig')
-[ -n "$completion" ] && [[ $completion != *_minimal* ]] || fail "no bash completion for qzftconfig: $completion"
-# The pages' own lint runs with the other tests; here they must be installed where man finds them.
-for page in qzftconfig.8 qz.conf.5 qzsld.8; do
-  man -w "${page##*.}" "${page%.*}" > /dev/null || fail "man $page is not installed"
-done
-systemd-analyze verify --man=yes /lib/systemd/system/qzsld.service 2>&1 | tee "$work/verify" >&2
-[ ! -s "$work/verify" ] || fail "systemd-analyze verify is not clean"
-
-# Again over itself, as an upgrade does, and removed: the changed
-# configuration and the database stay until the purge.
-dpkg -i "${debs[@]}" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "reinstalling failed"; }
-apt-get remove -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get remove failed"; }
-grep -q "^QZSL_PORT = $port\$" /etc/tessark/qz.conf || fail "qz.conf was not kept"
-[ -e $root/var/qzsld.db ] || fail "the database was not kept"
-apt-get purge -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get purge failed"; }
-# Shared directories (/usr/sbin, /usr/share/man/man8, ...) stay; nothing of
-# the product's own may.
-left=$(for f in $files $root /etc/tessark; do
-  [ -e "$f" ] || [ -L "$f" ] || continue
-  if [ -d "$f" ]; then
-    case "$f" in $root*|/etc/tessark*|/usr/share/doc/qz*) ;; *) continue ;; esac
-  fi
-  echo "$f"
-done)
-installed=
-[ -z "$left" ] || fail "left after purge: $left"
+unshare --mount --propagation private --pid --fork \
+  "$top/scripts/package_test.sh" --throwaway-root "$scratch" "${debs[@]}"
 echo "package test: passed"

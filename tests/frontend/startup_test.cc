@@ -65,6 +65,46 @@ TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
   }
 }
 
+// The installed log folder is root's. A caller other than root whom the
+// rights check allows runs without a log where he may not write one (never
+// into root's file), and is stopped like root by anything planted there.
+TEST(Startup, DebugLogOfCallersOtherThanRoot) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
+  const std::string blocked = "qzftconfig: terminating - cannot open debug file: Too many levels of symbolic links (40)\n\n";
+  for (const auto &[mode, plant, err, status, logged] :
+       std::vector<std::tuple<mode_t, std::string, std::string, int, bool>>{
+           {0755, ":", NO_SERVICE, 130, false},
+           {0777, "echo root > logs/admin/qzftconfig.log", NO_SERVICE, 130, false},
+           {0777, ":", NO_SERVICE, 130, true},
+           {0777, "ln -s ../../qz.conf logs/admin/qzftconfig.log", blocked, 12, false}}) {
+    SCOPED_TRACE(std::to_string(mode) + " " + plant);
+    TestHome home("SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = 1\n");
+    home.makeLogDir(mode);
+    ASSERT_EQ(system(("cd " + home.dir + " && " + plant).c_str()), 0);
+    std::string before = home.debugLog();
+    expectRun(runTool(home, {"-lc"}, {}, 65534 /* nobody */), err, status);
+    EXPECT_EQ(home.debugLog().find("use_kmtl == USE_KMTL_REQUIRED") != std::string::npos, logged) << home.debugLog();
+    if (!logged) {
+      EXPECT_EQ(home.debugLog(), before);
+    }
+  }
+}
+
+// Each run opens the log anew: after a rotation has moved it away, the next
+// run starts a new file and the old one keeps what it had.
+TEST(Startup, DebugLogAfterRotation) {
+  TestHome home;
+  home.makeLogDir();
+  expectRun(runTool(home, {"-lc", "-C", "before"}), NO_SERVICE, 130);
+  std::filesystem::rename(home.path("logs/admin/qzftconfig.log"), home.path("logs/admin/qzftconfig.log.1"));
+  expectRun(runTool(home, {"-lc", "-C", "after"}), NO_SERVICE, 130);
+  std::string rotated = readFile(home.path("logs/admin/qzftconfig.log.1")), current = home.debugLog();
+  EXPECT_NE(rotated.find("-lc -C before"), std::string::npos) << rotated;
+  EXPECT_EQ(rotated.find("after"), std::string::npos) << rotated;
+  EXPECT_NE(current.find("-lc -C after"), std::string::npos) << current;
+  EXPECT_EQ(current.find("before"), std::string::npos) << current;
+}
+
 // Beyond any fixed buffer, and beyond what the system takes as a path.
 TEST(Startup, LongHomeIsUsedWhole) {
   TestHome home;

@@ -9,6 +9,7 @@
 #include <locale>
 #include <mutex>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -124,7 +125,6 @@ INSTANTIATE_TEST_SUITE_P(
                   1, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"}),
     rowName<StartCase>);
 
-// Without --port, qzsld serves where qz.conf sends the tool, and says so.
 // An operator reading --help finds the options of a running service first;
 // those that only make a service misbehave for tests stand apart after them.
 TEST(Help, OperatorOptionsFirstTestingOptionsUnderTheirOwnHeading) {
@@ -145,18 +145,35 @@ TEST(Help, OperatorOptionsFirstTestingOptionsUnderTheirOwnHeading) {
   }
 }
 
+const char *const TWO_CLIENTS = R"({"clients": [{"fatClientInfo": {"hostName": "c1"}},
+                                                {"fatClientInfo": {"hostName": "c2"}}]})";
+
+// Without --port, qzsld serves where qz.conf sends the tool, and says so; a
+// site without an inventory is served empty, with the command that imports one.
 TEST(Listening, OnTheConfiguredPort) {
   SiteOptions options;
   options.portFromConf = true;
   Site site = startSite(options);
   SV::FATServerInfoSeq_var servers = queryOf(site)->getFATServerList("");
   EXPECT_EQ(servers->length(), 0u);
+  std::string db = site.home + "/var/qzsld.db";
+  EXPECT_EQ(readFile(site.home + "/qzsld.out"),
+            "qzsld: the inventory in " + db + " is empty; import one, with the service stopped, by: qzsld --db " + db +
+                " --inventory FILE --export /dev/null\nqzsld: listening on 127.0.0.1:" + std::to_string(site.port) +
+                "\n");
+  struct stat status;
+  ASSERT_EQ(stat(db.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);  // the service account's alone
+  stopSite(site);
+  // The command shown imports, and then the hint is gone.
+  writeFile(site.home + "/in.json", TWO_CLIENTS);
+  ASSERT_EQ(runService({"--db", db, "--inventory", site.home + "/in.json", "--export", "/dev/null"}, site.home).status,
+            0);
+  writeFile(site.home + "/qzsld.out", "");
+  restartSite(site);
   EXPECT_EQ(readFile(site.home + "/qzsld.out"), "qzsld: listening on 127.0.0.1:" + std::to_string(site.port) + "\n");
   stopSite(site);
 }
-
-const char *const TWO_CLIENTS = R"({"clients": [{"fatClientInfo": {"hostName": "c1"}},
-                                                {"fatClientInfo": {"hostName": "c2"}}]})";
 
 // SIGTERM does not wait for a call that never ends: the caller loses the
 // connection and qzsld exits 0.
