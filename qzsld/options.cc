@@ -10,7 +10,8 @@
 const char *const USAGE =
     "usage: qzsld [--port N] [--db FILE] [--inventory FILE] [--faults FILE] [--journal FILE]\n"
     "             [--ready-file FILE] [--discovery-ms N] [--export FILE]\n"
-    "             [--factory normal|missing|wrongtype] [-h|--help] [-V|--version]\n";
+    "             [--factory normal|missing|wrongtype] [--admin-group GROUP] [--open-reads]\n"
+    "             [-h|--help] [-V|--version]\n";
 
 const char *const HELP =
     "qzsld serves the QZSL management service's FT facets over CORBA from an SQLite\n"
@@ -33,6 +34,10 @@ const char *const HELP =
     "  --factory MODE      normal: publish the host-session factory; missing: publish\n"
     "                      nothing under qzsl/HSFactory; wrongtype: publish an object of\n"
     "                      another interface there\n"
+    "  --admin-group GROUP its members may call every operation, as root may\n"
+    "                      (default: QZSL_ADMIN_GROUP of qz.conf; none without it)\n"
+    "  --open-reads        every local user may read the inventory (default: NO, or\n"
+    "                      QZSL_OPEN_READS of qz.conf); other users are refused\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "\n"
@@ -50,7 +55,8 @@ static bool number(const char *text, long low, long high, int &value) {
   return true;
 }
 
-enum { PORT = 1000, DB, INVENTORY, FAULTS, JOURNAL, READY_FILE, DISCOVERY_MS, EXPORT, FACTORY };
+enum { PORT = 1000, DB, INVENTORY, FAULTS, JOURNAL, READY_FILE, DISCOVERY_MS, EXPORT, FACTORY, ADMIN_GROUP,
+       OPEN_READS };
 
 static const option LONG_OPTIONS[] = {
     {"port", required_argument, nullptr, PORT},
@@ -62,6 +68,8 @@ static const option LONG_OPTIONS[] = {
     {"discovery-ms", required_argument, nullptr, DISCOVERY_MS},
     {"export", required_argument, nullptr, EXPORT},
     {"factory", required_argument, nullptr, FACTORY},
+    {"admin-group", required_argument, nullptr, ADMIN_GROUP},
+    {"open-reads", no_argument, nullptr, OPEN_READS},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0}};
@@ -75,6 +83,7 @@ static std::string *textOption(Options &options, int code) {
   case READY_FILE: return &options.readyFile;
   case EXPORT: return &options.exportFile;
   case FACTORY: return &options.factory;
+  case ADMIN_GROUP: return &options.adminGroup;
   default: return nullptr;
   }
 }
@@ -89,6 +98,10 @@ static std::string written(char **argv) {
 static bool takeOption(int code, char **argv, Options &options, std::string &error) {
   if (code == 'h' || code == 'V') {
     (code == 'h' ? options.help : options.version) = true;
+    return true;
+  }
+  if (code == OPEN_READS) {
+    options.openReads = true;
     return true;
   }
   if (code == '?') {
