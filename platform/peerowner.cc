@@ -46,14 +46,25 @@ bool sameConnection(const inet_diag_msg &found, const TcpEndpoint &local, const 
          memcmp(found.id.idiag_dst, remote.address, size) == 0;
 }
 
-bool ask(int fd, const TcpEndpoint &local, const TcpEndpoint &remote, uid_t &owner) {
+// Sends one request for established TCP sockets of `local`'s family (exactly
+// local to remote, or all of them with `dump`) and hands each socket of the
+// kernel's answer to `take` until it returns false. False when the kernel
+// could not be asked or answered with an error.
+template <class Take>
+bool ask(const TcpEndpoint &local, const TcpEndpoint &remote, bool dump, Take take) {
+  if (local.family != AF_INET && local.family != AF_INET6) return false;
+  int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+  if (fd < 0) return false;
+  // A kernel that never answers must not hold a connection up.
+  timeval bound{2, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
   struct {
     nlmsghdr header;
     inet_diag_req_v2 request;
   } message{};
   message.header.nlmsg_len = sizeof message;
   message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
-  message.header.nlmsg_flags = NLM_F_REQUEST;
+  message.header.nlmsg_flags = NLM_F_REQUEST | (dump ? NLM_F_DUMP : 0);
   message.request.sdiag_family = static_cast<uint8_t>(local.family);
   message.request.sdiag_protocol = IPPROTO_TCP;
   message.request.idiag_states = 1u << TCP_ESTABLISHED;
@@ -64,40 +75,55 @@ bool ask(int fd, const TcpEndpoint &local, const TcpEndpoint &remote, uid_t &own
   message.request.id.idiag_cookie[0] = message.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
   sockaddr_nl kernel{};
   kernel.nl_family = AF_NETLINK;
-  if (sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr *>(&kernel), sizeof kernel) < 0)
-    return false;
-  std::vector<char> buffer(8192);
-  sockaddr_nl from{};
-  socklen_t fromSize = sizeof from;
-  ssize_t length = recvfrom(fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr *>(&from), &fromSize);
-  // Only the kernel's own answer is believed.
-  if (length <= 0 || from.nl_pid != 0) return false;
-  int left = static_cast<int>(length);
-  for (nlmsghdr *reply = reinterpret_cast<nlmsghdr *>(buffer.data()); NLMSG_OK(reply, left);
-       reply = NLMSG_NEXT(reply, left)) {
-    if (reply->nlmsg_type != SOCK_DIAG_BY_FAMILY || reply->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
-      continue;
-    const inet_diag_msg &found = *static_cast<const inet_diag_msg *>(NLMSG_DATA(reply));
-    if (sameConnection(found, local, remote)) {
-      owner = found.idiag_uid;
-      return true;
+  bool answered = sendto(fd, &message, sizeof message, 0, reinterpret_cast<sockaddr *>(&kernel), sizeof kernel) > 0;
+  std::vector<char> buffer(32768);
+  for (bool more = answered; more;) {
+    sockaddr_nl from{};
+    socklen_t fromSize = sizeof from;
+    ssize_t length = recvfrom(fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr *>(&from), &fromSize);
+    // Only the kernel's own answer is believed.
+    if (length <= 0 || from.nl_pid != 0) answered = more = false;
+    more = more && dump;
+    int left = static_cast<int>(length);
+    for (nlmsghdr *reply = reinterpret_cast<nlmsghdr *>(buffer.data()); answered && NLMSG_OK(reply, left);
+         reply = NLMSG_NEXT(reply, left)) {
+      if (reply->nlmsg_type == NLMSG_DONE) more = false;
+      if (reply->nlmsg_type == NLMSG_ERROR) answered = more = false;
+      if (reply->nlmsg_type == SOCK_DIAG_BY_FAMILY && reply->nlmsg_len >= NLMSG_LENGTH(sizeof(inet_diag_msg)) &&
+          !take(*static_cast<const inet_diag_msg *>(NLMSG_DATA(reply))))
+        more = false;
     }
   }
-  return false;
+  close(fd);
+  return answered;
 }
 
 }  // namespace
 
 bool socketOwner(const TcpEndpoint &local, const TcpEndpoint &remote, uid_t &owner) {
-  if (local.family != remote.family || (local.family != AF_INET && local.family != AF_INET6)) return false;
-  int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-  if (fd < 0) return false;
-  // A kernel that never answers must not hold a connection up.
-  timeval bound{2, 0};
-  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof bound);
-  bool found = ask(fd, local, remote, owner);
-  close(fd);
+  if (local.family != remote.family) return false;
+  bool found = false;
+  ask(local, remote, false, [&](const inet_diag_msg &socket) {
+    if (sameConnection(socket, local, remote)) {
+      owner = socket.idiag_uid;
+      found = true;
+    }
+    return !found;
+  });
   return found;
+}
+
+int connectionsOwnedBy(uid_t owner, const TcpEndpoint &server) {
+  int count = 0;
+  TcpEndpoint any;
+  any.family = server.family;
+  bool answered = ask(any, any, true, [&](const inet_diag_msg &socket) {
+    if (socket.idiag_uid == owner && ntohs(socket.id.idiag_dport) == server.port &&
+        memcmp(socket.id.idiag_dst, server.address, addressSize(server.family)) == 0)
+      ++count;
+    return true;
+  });
+  return answered ? count : -1;
 }
 
 uid_t connectionPeerOwner(const char *myAddress, const char *peerAddress) {

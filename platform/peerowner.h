@@ -25,6 +25,10 @@ bool parseOrbAddress(const char *text, TcpEndpoint &endpoint);
 // or the kernel cannot say).
 bool socketOwner(const TcpEndpoint &local, const TcpEndpoint &remote, uid_t &owner);
 
+// How many established connections to `server` the user `owner` holds open
+// (their client ends); -1 when the kernel cannot say.
+int connectionsOwnedBy(uid_t owner, const TcpEndpoint &server);
+
 // The owner of the peer's end of the connection between omniORB's `myAddress`
 // and `peerAddress`; NOBODY_UID when it cannot be found.
 uid_t connectionPeerOwner(const char *myAddress, const char *peerAddress);

@@ -1,6 +1,8 @@
 #include "callers.h"
 
+#include <atomic>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <grp.h>
 #include <mutex>
@@ -88,11 +90,36 @@ bool inAdminGroup(uid_t uid) {
   return false;
 }
 
+// More than a rescan of all clients needs from one run, fewer than could
+// crowd out the administrators' own connections.
+const int CONNECTIONS_PER_USER = 32;
+
+// A user who is not an administrator holds at most CONNECTIONS_PER_USER
+// connections; the kernel counts them, the new one included.
+bool tooMany(const Caller &caller, const char *mine) {
+  TcpEndpoint service;
+  if (caller.admin || !parseOrbAddress(mine, service)) return false;
+  int held = connectionsOwnedBy(caller.uid, service);
+  if (held <= CONNECTIONS_PER_USER) return false;
+  // One line per ten seconds is enough to show a flood without being one.
+  static std::atomic<time_t> lastSaid{0};
+  time_t now = time(nullptr), said = lastSaid.load();
+  if (now - said >= 10 && lastSaid.compare_exchange_strong(said, now))
+    fprintf(stderr, "qzsld: user %s holds %d connections already; refusing another\n",
+          describeUser(caller.uid).c_str(), held - 1);
+  return true;
+}
+
 CORBA::Boolean accepted(omni::omniInterceptors::serverAcceptConnection_T::info_T &info) {
   const char *peer = info.peeraddress();
   Caller caller;
   caller.uid = connectionPeerOwner(info.myaddress(), peer);
   caller.admin = caller.uid == 0 || inAdminGroup(caller.uid);
+  if (tooMany(caller, info.myaddress())) {
+    info.reject = 1;
+    info.why = "too many connections of one user";
+    return true;
+  }
   std::lock_guard<std::mutex> hold(callersLock);
   callers[peer ? peer : ""] = caller;
   return true;
