@@ -87,6 +87,8 @@ TEST(PeerOwner, BothEndsWhileTheConnectionLastsAndNobodyAfter) {
       EXPECT_EQ(owner, getuid());
       EXPECT_EQ(connectionPeerOwner(me.c_str(), them.c_str()), uid);
       EXPECT_EQ(connectionPeerOwner(them.c_str(), me.c_str()), getuid());
+      EXPECT_EQ(connectionsOwnedBy(uid, here), 1);
+      EXPECT_EQ(connectionsOwnedBy(4242, here), 0);
       // Gone: the client end lingers closed, the accepted end waits; the
       // listener that the kernel might offer instead is not the connection.
       close(done[1]);
@@ -98,6 +100,7 @@ TEST(PeerOwner, BothEndsWhileTheConnectionLastsAndNobodyAfter) {
       EXPECT_FALSE(socketOwner(here, there, owner));
       EXPECT_EQ(connectionPeerOwner(me.c_str(), them.c_str()), NOBODY_UID);
       EXPECT_EQ(connectionPeerOwner(them.c_str(), me.c_str()), NOBODY_UID);
+      EXPECT_EQ(connectionsOwnedBy(uid, here), 0);
       close(done[0]);
       close(listener);
     }
