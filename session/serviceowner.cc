@@ -1,6 +1,7 @@
 #include "session/serviceowner.h"
 
 #include <cstdio>
+#include <omniORB4/CORBA.h>
 #include <omniORB4/omniInterceptors.h>
 #include <pwd.h>
 #include <vector>
@@ -12,7 +13,9 @@
 #include "platform/peerowner.h"
 #include "session/session.h"
 
-std::string serviceOwnerRefusal(const std::string &address, uid_t owner, const std::string &account) {
+// The refusal for a service at `address` ("127.0.0.1:7390") run by `owner`,
+// or "" when root or `account` runs it.
+static std::string serviceOwnerRefusal(const std::string &address, uid_t owner, const std::string &account) {
   if (owner == 0) return "";
   passwd entry, *found = nullptr;
   std::vector<char> buffer(16384);

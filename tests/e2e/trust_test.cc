@@ -2,6 +2,9 @@
 // qzsld admits callers by the user who owns their connection, and the tool
 // talks only to a service run by root or the service's account.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "harness.h"
@@ -36,10 +39,25 @@ struct Trust : ::testing::TestWithParam<CallRow> {
     // own check leaves the decision to the service.
     options.confExtra = "QZSL_ADMIN_GROUP = nogroup\n" + LEAVE_TO_SERVICE;
     site = startSite(options);
+    // Idle connections ahead of the tool's take up qzsld's threads per
+    // connection, so that the rows' calls are served by its thread pool.
+    sockaddr_in service{};
+    service.sin_family = AF_INET;
+    service.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    service.sin_port = htons(site.port);
+    for (int i = 0; i < 60; ++i) {
+      idle.push_back(socket(AF_INET, SOCK_STREAM, 0));
+      ASSERT_EQ(connect(idle.back(), reinterpret_cast<sockaddr *>(&service), sizeof service), 0);
+    }
   }
-  static void TearDownTestSuite() { stopSite(site); }
+  static void TearDownTestSuite() {
+    for (int fd : idle) close(fd);
+    stopSite(site);
+  }
+  static std::vector<int> idle;
 };
 Site Trust::site;
+std::vector<int> Trust::idle;
 
 // The debug log is made by the first run; one user's log cannot be another's.
 RunResult runAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
