@@ -4,7 +4,12 @@
 #include <cstdio>
 #include <ctime>
 #include <cstring>
+#include <cerrno>
 #include <grp.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <mutex>
 #include <omniORB4/CORBA.h>
 #include <omniORB4/omniInterceptors.h>
@@ -146,6 +151,12 @@ CORBA::Boolean raised(omni::omniInterceptors::serverSendException_T::info_T &) {
 }  // namespace
 
 void watchCallers(const std::string &adminGroup, bool openReads) {
+  // Without the kernel's answers every caller, root too, would be nobody;
+  // better not to start than to refuse everyone.
+  int probe = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+  if (probe < 0)
+    throw std::runtime_error(std::string("cannot ask the kernel who owns a connection: ") + strerror(errno));
+  close(probe);
   readsOpen = openReads;
   hasAdminGroup = !adminGroup.empty();
   if (hasAdminGroup) {
