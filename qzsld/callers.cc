@@ -73,7 +73,8 @@ bool hasAdminGroup = false, readsOpen = false;
 gid_t adminGid = 0;
 
 // The user of each live connection, by the client's address. An address
-// comes back only on a new connection, whose acceptance replaces the entry.
+// comes back only on a new connection, whose acceptance replaces the entry,
+// so the map holds at most one entry per client port.
 std::mutex callersLock;
 std::unordered_map<std::string, Caller> callers;
 
@@ -120,13 +121,16 @@ CORBA::Boolean accepted(omni::omniInterceptors::serverAcceptConnection_T::info_T
   Caller caller;
   caller.uid = connectionPeerOwner(info.myaddress(), peer);
   caller.admin = caller.uid == 0 || inAdminGroup(caller.uid);
-  if (tooMany(caller, info.myaddress())) {
+  bool reject = tooMany(caller, info.myaddress());
+  std::lock_guard<std::mutex> hold(callersLock);
+  // A refused connection leaves no earlier connection's user behind.
+  if (reject) {
+    callers.erase(peer ? peer : "");
     info.reject = 1;
     info.why = "too many connections of one user";
-    return true;
+  } else {
+    callers[peer ? peer : ""] = caller;
   }
-  std::lock_guard<std::mutex> hold(callersLock);
-  callers[peer ? peer : ""] = caller;
   return true;
 }
 
