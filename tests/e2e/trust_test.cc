@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "harness.h"
@@ -41,14 +42,15 @@ struct Trust : ::testing::TestWithParam<CallRow> {
     site = startSite(options);
     // Idle connections ahead of the tool's take up qzsld's threads per
     // connection, so that the rows' calls are served by its thread pool.
+    for (int i = 0; i < 60; ++i) idle.push_back(connectToService());
+  }
+  static int connectToService() {
     sockaddr_in service{};
     service.sin_family = AF_INET;
     service.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     service.sin_port = htons(site.port);
-    for (int i = 0; i < 60; ++i) {
-      idle.push_back(socket(AF_INET, SOCK_STREAM, 0));
-      ASSERT_EQ(connect(idle.back(), reinterpret_cast<sockaddr *>(&service), sizeof service), 0);
-    }
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    return connect(fd, reinterpret_cast<sockaddr *>(&service), sizeof service) == 0 ? fd : -1;
   }
   static void TearDownTestSuite() {
     for (int fd : idle) close(fd);
@@ -80,6 +82,40 @@ TEST_P(Trust, CallsByUser) {
   } else {
     EXPECT_EQ(calls.back().rfind("refused ", 0), std::string::npos) << calls.back();
   }
+}
+
+// A user who holds 32 connections gets no further one: the tool fails as on
+// a lost connection, before any request, and qzsld says why.
+TEST_F(Trust, OneUserIsServedOnAtMost32Connections) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
+  int ready[2], hold[2];
+  ASSERT_EQ(pipe(ready) | pipe(hold), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    close(hold[1]);
+    if (setgid(1) != 0 || setuid(1) != 0) _exit(1);  // daemon
+    for (int i = 0; i < 32; ++i)
+      if (connectToService() < 0) _exit(1);
+    char byte = 0;
+    _exit(write(ready[1], &byte, 1) != 1 || read(hold[0], &byte, 1) != 0);
+  }
+  close(ready[1]);
+  close(hold[0]);
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  size_t calls = journal(site).size();
+  RunResult r = runAs("daemon", site, {"-ls"});
+  close(hold[1]);
+  int status = -1;
+  waitpid(holder, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, GENERIC_FAILURE);
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(journal(site).size(), calls);
+  EXPECT_NE(readFile(site.home + "/qzsld.out")
+                .find("qzsld: user daemon (uid 1) holds 32 connections already; refusing another\n"),
+            std::string::npos);
 }
 
 const std::string CHANGED = "FT server settings changed successfully\n\n";
