@@ -52,6 +52,20 @@ bool parse_use_kmtl(const std::string &value, int *out) {
   return true;
 }
 
+bool parse_yes_no(const std::string &value, bool *out) {
+  if (strcasecmp(value.c_str(), "YES") == 0) *out = true;
+  else if (strcasecmp(value.c_str(), "NO") == 0) *out = false;
+  else return false;
+  return true;
+}
+
+// A user or group name: one word.
+bool parse_name(const std::string &value, std::string *out) {
+  if (value.empty() || value.find_first_of(" \t") != std::string::npos) return false;
+  *out = value;
+  return true;
+}
+
 // Applies one "KEY = value" pair; false when the value is not acceptable.
 bool apply_setting(master_config_t &config, const std::string &key, const std::string &value) {
   const char *k = key.c_str();
@@ -65,6 +79,9 @@ bool apply_setting(master_config_t &config, const std::string &key, const std::s
   if (strcasecmp(k, "QZSL_PORT") == 0) return parse_number(value, 1, 65535, &config.qzsl_port);
   if (strcasecmp(k, "VERBOSE") == 0) return parse_number(value, 0, 2147483647L, &config.verbose);
   if (strcasecmp(k, "USE_KMTL") == 0) return parse_use_kmtl(value, &config.use_kmtl);
+  if (strcasecmp(k, "QZSL_ACCOUNT") == 0) return parse_name(value, &config.qzsl_account);
+  if (strcasecmp(k, "QZSL_ADMIN_GROUP") == 0) return parse_name(value, &config.admin_group);
+  if (strcasecmp(k, "QZSL_OPEN_READS") == 0) return parse_yes_no(value, &config.open_reads);
   return true;
 }
 
@@ -126,7 +143,7 @@ int QZ_read_master_config() {
     log_error("cannot read " + path + ": " + strerror(reason) + " (" + std::to_string(reason) + ")");
     return reason;
   }
-  master_config_t config{{}, DEFAULT_TIMEOUT, DEFAULT_TIMEOUT, USE_KMTL_AUTOMATIC, 0, 0};
+  master_config_t config{{}, DEFAULT_TIMEOUT, DEFAULT_TIMEOUT, USE_KMTL_AUTOMATIC, 0, 0, DEFAULT_QZSL_ACCOUNT, "", false};
   char *buffer = nullptr;
   size_t capacity = 0;
   int number = 0;

@@ -9,6 +9,10 @@
 //   USE_KMTL         REQUIRED | PROHIBITED | AUTOMATIC (default AUTOMATIC)
 //   QZSL_PORT        1..65535 (0 when absent)
 //   VERBOSE          non-negative integer (default 0)
+//   QZSL_ACCOUNT     the account that runs qzsld; the tool talks only to a
+//                    service run by root or by it (default qzsl)
+//   QZSL_ADMIN_GROUP the group whose members qzsld admits as root (default none)
+//   QZSL_OPEN_READS  YES | NO: qzsld answers reads to every local user (default NO)
 // A key given twice (other than SERVER) keeps its last value; unknown keys
 // are ignored.
 #pragma once
@@ -17,6 +21,8 @@
 
 // The port of the local QZSL when QZSL_PORT is absent.
 const int DEFAULT_QZSL_PORT = 7390;
+// The account of qzsld when QZSL_ACCOUNT is absent; the packages create it.
+const char *const DEFAULT_QZSL_ACCOUNT = "qzsl";
 
 enum { USE_KMTL_REQUIRED = 1, USE_KMTL_PROHIBITED = 2, USE_KMTL_AUTOMATIC = 3 };
 
@@ -27,6 +33,9 @@ struct master_config_t {
   int use_kmtl;                      // USE_KMTL_*
   int qzsl_port;                     // TCP port of the local QZSL
   int verbose;                       // VERBOSE key, 0 when absent
+  std::string qzsl_account = DEFAULT_QZSL_ACCOUNT;
+  std::string admin_group;           // "" when none is named
+  bool open_reads = false;
 };
 
 // Reads the file; 0 on success, otherwise an errno-style code (the reason is

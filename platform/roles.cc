@@ -26,7 +26,7 @@ const char *const TAG = "checkUserCredential";
 // updates reach. The headers give only the types.
 #define QZ_CRYPTO_FUNCTIONS(X)                                                                   \
   X(PEM_read_X509) X(X509_free) X(X509_get0_notBefore) X(X509_get0_notAfter)                      \
-  X(X509_cmp_current_time) X(X509_get_extension_flags) X(X509_get_subject_name)                  \
+  X(X509_cmp_current_time) X(X509_check_ca) X(X509_get_subject_name)                  \
   X(X509_NAME_get_index_by_NID) X(X509_NAME_get_entry) X(X509_NAME_ENTRY_get_data)               \
   X(ASN1_STRING_get0_data) X(ASN1_STRING_length) X(X509_STORE_new) X(X509_STORE_add_cert)        \
   X(X509_STORE_set_flags) X(X509_STORE_free) X(X509_STORE_CTX_new) X(X509_STORE_CTX_init)        \
@@ -157,11 +157,13 @@ int validity(X509 *cert) {
   return CREDENTIAL_VALID;
 }
 
-// A credential names its holder: a certificate that may sign others is a CA,
-// never a user's credential, and its one subject CN must be the login name.
+// A credential names its holder: a certificate that may sign others in any
+// form (CA:TRUE, a certificate-signing key usage, a version 1 certificate
+// that issued itself) is a CA, never a user's credential, and its one subject
+// CN must be the login name.
 int holder(X509 *cert, const std::string &login) {
-  if (crypto.X509_get_extension_flags(cert) & EXFLAG_CA) {
-    reason("the certificate is a CA certificate (CA:TRUE)");
+  if (int kind = crypto.X509_check_ca(cert)) {
+    reason("the certificate is a CA certificate (X509_check_ca gives " + std::to_string(kind) + ")");
     return CREDENTIAL_IS_CA;
   }
   X509_NAME *subject = crypto.X509_get_subject_name(cert);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "callers.h"
 #include "errors.h"
 #include "journal.h"
 #include "stopping.h"
@@ -40,6 +41,7 @@ namespace SL = Corvane::Tessark::SL;
 
 Arrival arrive(const char *op, const std::string &renderedArgs, const std::string &arg, bool raises) {
   journalCall(op, renderedArgs);
+  admit(op, arg);
   return arriveUnjournalled(op, arg, raises);
 }
 

@@ -21,6 +21,9 @@ enum RefusalCode {
   INVALID_USAGE_PREFERENCE = 229,
   NO_SUCH_SETTINGS = 230,
   STORE_FAILURE = 231,
+  // The tool's own status for a caller who may not administer, so that a
+  // refused user sees the same status from either end.
+  CALLER_NOT_ALLOWED = 140,
 };
 
 // The `domain` of every exception the service raises.

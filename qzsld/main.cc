@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "callers.h"
 #include "faults.h"
 #include "journal.h"
 #include "notify.h"
@@ -58,12 +59,19 @@ void writeReadyFile(const std::string &path) {
 
 CORBA::ORB_ptr startOrb(const Options &options) {
   std::string endpoint = "giop:tcp:127.0.0.1:" + std::to_string(options.port);
-  // Large enough for 20,000 SAN clients with four devices each in one reply.
-  const char *args[] = {"qzsld",         "-ORBendPoint",        endpoint.c_str(),
-                        "-ORBgiopMaxMsgSize", "268435456",      "-ORBmaxGIOPVersion",
-                        "1.2",           nullptr};
-  int argc = 7;
+  const char *args[] = {"qzsld", "-ORBendPoint", endpoint.c_str(),
+                        // Large enough for 20,000 SAN clients with four devices each in one reply.
+                        "-ORBgiopMaxMsgSize", "268435456", "-ORBmaxGIOPVersion", "1.2",
+                        // No local user may grow the service without bound: beyond 50
+                        // connections a pool of at most 50 threads serves them all, a
+                        // connection idle for 60 s (no call under way) is closed, and a
+                        // request must arrive whole within 30 s.
+                        "-ORBthreadPerConnectionUpperLimit", "50", "-ORBthreadPerConnectionLowerLimit", "40",
+                        "-ORBmaxServerThreadPoolSize", "50", "-ORBinConScanPeriod", "60",
+                        "-ORBscanGranularity", "5", "-ORBserverCallTimeOutPeriod", "30000", nullptr};
+  int argc = sizeof args / sizeof args[0] - 1;
   CORBA::ORB_ptr orb = CORBA::ORB_init(argc, const_cast<char **>(args));
+  watchCallers(options.adminGroup, options.openReads);
   registerValueFactories(orb);
   publishService(orb, options.factory, options.discoveryMs);
   return orb;
@@ -94,14 +102,21 @@ int main(int argc, char **argv) {
   sigaddset(&stopSignals, SIGINT);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-  // Without --port the service reads qz.conf as the tool does, so that the
-  // two cannot disagree on the port; only a missing file means the default.
-  if (options.port == 0 && options.exportFile.empty()) {
+  // The service reads qz.conf as the tool does, so that the two cannot
+  // disagree on the port; only a missing file means the defaults. With
+  // --port the file is not needed, and one that cannot be read names no
+  // administrators' group and opens no reads.
+  if (options.exportFile.empty()) {
     int result = QZ_read_master_config();
-    if (result != 0 && result != ENOENT)
+    if (result != 0 && result != ENOENT && options.port == 0)
       failStart(master_config_error());
-    const master_config_t *config = get_master_config_ptr();
-    options.port = config && config->qzsl_port > 0 ? config->qzsl_port : DEFAULT_QZSL_PORT;
+    const master_config_t *config = result == 0 ? get_master_config_ptr() : nullptr;
+    if (options.port == 0)
+      options.port = config && config->qzsl_port > 0 ? config->qzsl_port : DEFAULT_QZSL_PORT;
+    if (config && options.adminGroup.empty())
+      options.adminGroup = config->admin_group;
+    if (config && config->open_reads)
+      options.openReads = true;
   }
 
   try {
@@ -126,6 +141,8 @@ int main(int argc, char **argv) {
     orb = startOrb(options);
   } catch (const CORBA::Exception &e) {
     failStart("cannot serve on 127.0.0.1:" + std::to_string(options.port) + ": " + e._name());
+  } catch (const std::runtime_error &e) {
+    failStart(e.what());
   }
   if (!options.readyFile.empty())
     writeReadyFile(options.readyFile);

@@ -13,7 +13,7 @@
 // option goes on the first line of USAGE and before -h in HELP.
 const char *const USAGE =
     "usage: qzsld [--port N] [--db FILE] [--inventory FILE] [--export FILE]\n"
-    "             [--journal FILE] [--ready-file FILE]\n"
+    "             [--journal FILE] [--ready-file FILE] [--admin-group GROUP] [--open-reads]\n"
     "             [--faults FILE] [--factory normal|missing|wrongtype] [--discovery-ms N]\n"
     "       qzsld -h|--help | -V|--version\n";
 
@@ -33,6 +33,10 @@ const char *const HELP =
     "                      and exit without serving\n"
     "  --journal FILE      append one line per operation received\n"
     "  --ready-file FILE   write the process id to FILE once the service listens\n"
+    "  --admin-group GROUP its members may call every operation, as root may\n"
+    "                      (default: QZSL_ADMIN_GROUP of qz.conf; none without it)\n"
+    "  --open-reads        every local user may read the inventory (default: NO, or\n"
+    "                      QZSL_OPEN_READS of qz.conf); other users are refused\n"
     "  -h, --help          show this text\n"
     "  -V, --version       show the version\n"
     "\n"
@@ -59,7 +63,8 @@ static bool number(const char *text, long low, long high, int &value) {
   return true;
 }
 
-enum { PORT = 1000, DB, INVENTORY, FAULTS, JOURNAL, READY_FILE, DISCOVERY_MS, EXPORT, FACTORY };
+enum { PORT = 1000, DB, INVENTORY, FAULTS, JOURNAL, READY_FILE, DISCOVERY_MS, EXPORT, FACTORY, ADMIN_GROUP,
+       OPEN_READS };
 
 static const option LONG_OPTIONS[] = {
     {"port", required_argument, nullptr, PORT},
@@ -71,6 +76,8 @@ static const option LONG_OPTIONS[] = {
     {"discovery-ms", required_argument, nullptr, DISCOVERY_MS},
     {"export", required_argument, nullptr, EXPORT},
     {"factory", required_argument, nullptr, FACTORY},
+    {"admin-group", required_argument, nullptr, ADMIN_GROUP},
+    {"open-reads", no_argument, nullptr, OPEN_READS},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0}};
@@ -84,6 +91,7 @@ static std::string *textOption(Options &options, int code) {
   case READY_FILE: return &options.readyFile;
   case EXPORT: return &options.exportFile;
   case FACTORY: return &options.factory;
+  case ADMIN_GROUP: return &options.adminGroup;
   default: return nullptr;
   }
 }
@@ -98,6 +106,10 @@ static std::string written(char **argv) {
 static bool takeOption(int code, char **argv, Options &options, std::string &error) {
   if (code == 'h' || code == 'V') {
     (code == 'h' ? options.help : options.version) = true;
+    return true;
+  }
+  if (code == OPEN_READS) {
+    options.openReads = true;
     return true;
   }
   if (code == '?') {

@@ -8,6 +8,8 @@ struct Options {
   std::string inventory, faults, journal, readyFile, exportFile;
   int discoveryMs = 200;
   std::string factory = "normal";
+  std::string adminGroup;  // "": QZSL_ADMIN_GROUP of qz.conf, none without it
+  bool openReads = false;  // false: QZSL_OPEN_READS of qz.conf
   bool help = false, version = false;
 };
 

@@ -11,6 +11,7 @@
 #include "platform/hostinfo.h"
 #include "platform/messages.h"
 #include "platform/orb.h"
+#include "session/serviceowner.h"
 
 namespace SL = Corvane::Tessark::SL;
 namespace FSM = Corvane::Tessark::SL::FATServiceMgmt;
@@ -148,6 +149,7 @@ void getQZSLConnection() {
   } catch (...) {
     logAndFail("Failed to initialize orb");
   }
+  watchServiceOwner();
 
   CORBA::Object_var object;
   try {

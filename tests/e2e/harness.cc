@@ -8,6 +8,7 @@
 #include <fstream>
 #include <ftw.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -124,13 +125,24 @@ static RunResult runToEnd(const char *program, const std::vector<std::string> &a
   return result;
 }
 
+// The command line that runs the rest as `user` with its primary group and
+// no other; empty for "".
+static std::vector<std::string> switchTo(const std::string &user) {
+  if (user.empty()) return {};
+  const passwd *entry = getpwnam(user.c_str());
+  if (!entry) throw std::runtime_error("no local user " + user);
+  return {"/usr/bin/setpriv", "--reuid=" + std::to_string(entry->pw_uid),
+          "--regid=" + std::to_string(entry->pw_gid), "--clear-groups"};
+}
+
 // Starts qzsld and waits until it listens; a port taken meanwhile by someone
 // else makes it exit, and then another port is tried.
 static void launch(Site &site, bool import) {
   std::string ready = site.home + "/qzsld.ready", out = site.home + "/qzsld.out";
   for (int attempt = 0; attempt < 5; ++attempt) {
-    std::vector<std::string> args = {QZSLD_BIN, "--db", site.home + "/var/qzsld.db", "--journal",
-                                     site.home + "/journal.log", "--ready-file", ready};
+    std::vector<std::string> args = switchTo(site.options.serviceUser);
+    args.insert(args.end(), {QZSLD_BIN, "--db", site.home + "/var/qzsld.db", "--journal",
+                             site.home + "/journal.log", "--ready-file", ready});
     if (!site.options.portFromConf) args.insert(args.end(), {"--port", std::to_string(site.port)});
     if (import) args.insert(args.end(), {"--inventory", site.home + "/inventory.json"});
     if (!site.options.faults.empty()) args.insert(args.end(), {"--faults", site.home + "/faults.json"});
@@ -159,6 +171,10 @@ Site startSite(const SiteOptions &options) {
   made->homes.push_back(site.home);
   chmod(site.home.c_str(), 0755);
   for (const char *dir : {"/var", "/logs", "/logs/admin"}) mkdir((site.home + dir).c_str(), 0755);
+  // A service of another user writes its database, journal and ready file.
+  if (const passwd *owner = options.serviceUser.empty() ? nullptr : getpwnam(options.serviceUser.c_str()))
+    for (const char *dir : {"", "/var"})
+      if (chown((site.home + dir).c_str(), owner->pw_uid, owner->pw_gid) != 0) throw std::runtime_error("chown");
   chmod((site.home + "/logs/admin").c_str(), 0777);
   if (symlink(QZ_CATALOG_DIR, (site.home + "/msg").c_str()) != 0) throw std::runtime_error("cannot link the catalogs");
   writeFile(site.home + "/inventory.json", options.inventory.empty() ? "{}" : options.inventory);
@@ -186,6 +202,13 @@ void restartSite(Site &site) {
 RunResult runTool(const Site &site, const std::vector<std::string> &args, const std::vector<std::string> &env,
                   int timeoutSeconds) {
   return runToEnd(QZFTCONFIG_BIN, args, site.home, env, timeoutSeconds);
+}
+
+RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
+  std::vector<std::string> all = switchTo(user);
+  all.push_back(QZFTCONFIG_BIN);
+  all.insert(all.end(), args.begin(), args.end());
+  return runToEnd(all[0].c_str(), std::vector<std::string>(all.begin() + 1, all.end()), site.home, {}, 120);
 }
 
 RunResult runService(const std::vector<std::string> &args, const std::string &home) {

@@ -26,6 +26,7 @@ struct SiteOptions {
   std::vector<std::string> qzsldArgs; // more qzsld options, e.g. {"--discovery-ms", "50"}
   bool portFromConf = false;          // qzsld without --port: it reads QZSL_PORT of qz.conf
   bool defaultPort = false;           // qzsld on 7390, and no QZSL_PORT in qz.conf
+  std::string serviceUser;            // qzsld run as this local user ("" = as the tests)
 };
 
 struct Site {
@@ -53,6 +54,8 @@ RunResult runService(const std::vector<std::string> &args, const std::string &ho
 // NAME=value pairs; killed after `timeoutSeconds`.
 RunResult runTool(const Site &site, const std::vector<std::string> &args,
                   const std::vector<std::string> &env = {}, int timeoutSeconds = 120);
+// The same as the local user `user` (primary group only), through setpriv.
+RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args);
 // Environment for a tool run whose clock goes a hundred times faster.
 std::vector<std::string> fastClock();
 

@@ -167,7 +167,8 @@ TEST(Rights, UnprivilegedCaller) {
     printf 'basicConstraints=critical,CA:TRUE\n' > ca.ext
     sign nobody nobody.pem ca.pem; sign .nobody dot.pem ca.pem; sign nobody byother.pem other.pem
     sign nobody old.pem ca.pem -10d; sign nobody new.pem ca.pem +5d; sign nobody isca.pem ca.pem +0 ca.ext
-    sign QZ-mid mid.pem ca.pem +0 ca.ext; sign nobody bymid.pem mid.pem)").c_str()), 0);
+    sign QZ-mid mid.pem ca.pem +0 ca.ext; sign nobody bymid.pem mid.pem
+    openssl req $(key v1.pem) -out v1.csr -subj /CN=nobody; openssl x509 -req -in v1.csr -key v1.pem.key -out v1.pem)").c_str()), 0);
   setenv("CERTS", certs.dir.c_str(), 1);
   std::ofstream(certs.path("group")) << "nogroup:x:65534:\n";
   // Another login name for uid 65534, through a private passwd file.
@@ -197,6 +198,9 @@ TEST(Rights, UnprivilegedCaller) {
            {automatic, in + "old.pem" + to, SUPERUSER, 140, failed + "5\n"},
            {automatic, in + "new.pem" + to, SUPERUSER, 140, failed + "4\n"},
            {automatic, in + "isca.pem" + to, SUPERUSER, 140, cred + "the certificate is a CA certificate"},
+           // A version 1 certificate that issued itself could sign others, trusted or not.
+           {automatic, "cp $CERTS/v1.pem var/credentials/ca.pem && cp $CERTS/v1.pem var/credentials/nobody.pem",
+            SUPERUSER, 140, cred + "the certificate is a CA certificate (X509_check_ca gives 3)\n"},
            {automatic, in + "dot.pem" + to, SUPERUSER, 140,
             cred + "the certificate's subject CN is not the login name nobody\n"},
            {automatic, "echo garbage > var/credentials/nobody.pem", SUPERUSER, 140, failed + "3\n"},

@@ -122,7 +122,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "rules[0]: \"call\" must fit in 32 bits"},
         StartCase{"FaultErrorCodeOutOfRange", "--port 7390 --db @/db --faults @/in.json",
                   R"({"rules": [{"op": "destroy", "action": "raise", "errors": [{"errorCode": 4294967301}]}]})",
-                  1, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"}),
+                  1, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"},
+        StartCase{"UnknownAdminGroupInConf", "--db @/db", nullptr, 1, "no group qz-none for the administrators",
+                  "QZSL_ADMIN_GROUP = qz-none\n"},
+        StartCase{"UnknownAdminGroupOption", "--db @/db --admin-group qz-none2", nullptr, 1,
+                  "no group qz-none2 for the administrators", "QZSL_ADMIN_GROUP = nogroup\n"}),
     rowName<StartCase>);
 
 // An operator reading --help finds the options of a running service first;

@@ -1,0 +1,197 @@
+// Trust on one host, seen from both ends with a real second local user:
+// qzsld admits callers by the user who owns their connection, and the tool
+// talks only to a service run by root or the service's account.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "harness.h"
+
+namespace {
+
+const std::string LEAVE_TO_SERVICE = "USE_KMTL = REQUIRED\n";
+const std::string REFUSED = "qzsld: user daemon (uid 1) may not ";
+
+struct CallRow {
+  std::string name;
+  std::string user;                // "": as the tests (root)
+  std::vector<std::string> args;
+  std::string out, err;
+  int status;
+  std::string refusal;             // the journal's last FT line, "" when nothing was refused
+};
+
+void PrintTo(const CallRow &row, std::ostream *os) { *os << row.name; }
+
+// A refusal as the tool reports it: the command's own head, then the service's text.
+std::string refusedWith(const std::string &head, const std::string &what) {
+  return head + "\n\nEXIT error: " + REFUSED + what + "\nEXIT status = 140\n";
+}
+
+struct Trust : ::testing::TestWithParam<CallRow> {
+  static Site site;
+  static void SetUpTestSuite() {
+    SiteOptions options;
+    options.inventory = demoInventory();
+    // nobody's primary group: nobody is a member, daemon is not. The tool's
+    // own check leaves the decision to the service.
+    options.confExtra = "QZSL_ADMIN_GROUP = nogroup\n" + LEAVE_TO_SERVICE;
+    site = startSite(options);
+    // Idle connections ahead of the tool's take up qzsld's threads per
+    // connection, so that the rows' calls are served by its thread pool.
+    for (int i = 0; i < 60; ++i) idle.push_back(connectToService());
+  }
+  static int connectToService() {
+    sockaddr_in service{};
+    service.sin_family = AF_INET;
+    service.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    service.sin_port = htons(site.port);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    return connect(fd, reinterpret_cast<sockaddr *>(&service), sizeof service) == 0 ? fd : -1;
+  }
+  static void TearDownTestSuite() {
+    for (int fd : idle) close(fd);
+    stopSite(site);
+  }
+  static std::vector<int> idle;
+};
+Site Trust::site;
+std::vector<int> Trust::idle;
+
+// The debug log is made by the first run; one user's log cannot be another's.
+RunResult runAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
+  unlink((site.home + "/logs/admin/qzftconfig.log").c_str());
+  return user.empty() ? runTool(site, args) : runToolAs(user, site, args);
+}
+
+TEST_P(Trust, CallsByUser) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
+  const CallRow &row = GetParam();
+  RunResult r = runAs(row.user, site, row.args);
+  EXPECT_EQ(r.out, row.out);
+  EXPECT_EQ(r.err, row.err);
+  EXPECT_EQ(r.status, row.status);
+  std::vector<std::string> calls = ftCalls(site);
+  ASSERT_FALSE(calls.empty());
+  if (!row.refusal.empty()) {
+    EXPECT_EQ(calls.back(), "refused " + REFUSED + row.refusal);
+    EXPECT_NE(readFile(site.home + "/qzsld.out").find(REFUSED + row.refusal + "\n"), std::string::npos);
+  } else {
+    EXPECT_EQ(calls.back().rfind("refused ", 0), std::string::npos) << calls.back();
+  }
+}
+
+// A user who holds 32 connections gets no further one: the tool fails as on
+// a lost connection, before any request, and qzsld says why.
+TEST_F(Trust, OneUserIsServedOnAtMost32Connections) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
+  int ready[2], hold[2];
+  ASSERT_EQ(pipe(ready) | pipe(hold), 0);
+  pid_t holder = fork();
+  if (holder == 0) {
+    close(hold[1]);
+    if (setgid(1) != 0 || setuid(1) != 0) _exit(1);  // daemon
+    for (int i = 0; i < 32; ++i)
+      if (connectToService() < 0) _exit(1);
+    char byte = 0;
+    _exit(write(ready[1], &byte, 1) != 1 || read(hold[0], &byte, 1) != 0);
+  }
+  close(ready[1]);
+  close(hold[0]);
+  char byte;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  size_t calls = journal(site).size();
+  RunResult r = runAs("daemon", site, {"-ls"});
+  close(hold[1]);
+  int status = -1;
+  waitpid(holder, &status, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, GENERIC_FAILURE);
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(journal(site).size(), calls);
+  EXPECT_NE(readFile(site.home + "/qzsld.out")
+                .find("qzsld: user daemon (uid 1) holds 32 connections already; refusing another\n"),
+            std::string::npos);
+}
+
+const std::string CHANGED = "FT server settings changed successfully\n\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Trust,
+    ::testing::Values(
+        CallRow{"ChangeRefused", "daemon", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "disabled"}, "",
+                refusedWith("Failed to change FT server settings", "change FT servers"), 140, "change FT servers"},
+        CallRow{"DeleteRefused", "daemon", {"-deleteserver", "ftmedia02"}, "",
+                refusedWith("Failed to delete the FT server", "delete FT servers"), 140, "delete FT servers"},
+        CallRow{"RescanRefused", "daemon", {"-rescanclient", "sanclient01"}, "",
+                refusedWith("Failed to rescan the SAN client : sanclient01", "rescan SAN clients"), 140, "rescan SAN clients"},
+        CallRow{"SetconfigRefused", "daemon", {"-setconfig", "-np", "3"}, "",
+                refusedWith("Failed to configure defaults", "change FT settings"), 140, "change FT settings"},
+        CallRow{"ReadRefused", "daemon", {"-ls"}, "",
+                refusedWith("Failed to get FT server details", "read the FT inventory"), 140,
+                "read the FT inventory"},
+        CallRow{"MemberChanges", "nobody", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "active"}, CHANGED, "", 0, ""},
+        CallRow{"RootChanges", "", {"-cs", "-Me", "ftmedia02", "-l", "6", "-state", "disabled"}, CHANGED, "", 0, ""}),
+    rowName<CallRow>);
+
+struct ServiceRow {
+  std::string name;
+  std::vector<std::string> qzsldArgs;
+  std::string serviceUser, confExtra, toolUser;
+  std::vector<std::string> args;
+  int status;
+  std::string err;  // checked when the status is not 0
+};
+
+void PrintTo(const ServiceRow &row, std::ostream *os) { *os << row.name; }
+
+// The operator opens reads; a service run by another user is refused before
+// any request unless qz.conf names that user as the service's account.
+struct TrustedService : ::testing::TestWithParam<ServiceRow> {};
+
+TEST_P(TrustedService, Runs) {
+  if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
+  const ServiceRow &row = GetParam();
+  SiteOptions options;
+  options.inventory = demoInventory();
+  options.qzsldArgs = row.qzsldArgs;
+  options.serviceUser = row.serviceUser;
+  options.confExtra = row.confExtra + LEAVE_TO_SERVICE;
+  Site site = startSite(options);
+  RunResult r = runAs(row.toolUser, site, row.args);
+  std::string port = std::to_string(site.port);
+  if (row.status == 0) {
+    RunResult root = runAs("", site, row.args);
+    EXPECT_EQ(r.out, root.out);
+    EXPECT_EQ(root.status, 0);
+  } else {
+    std::string err = row.err;
+    err.replace(err.find("<port>"), 6, port);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, err + "\n");
+    EXPECT_EQ(journal(site), std::vector<std::string>{});
+    EXPECT_NE(debugLog(site).find(" 16 qzftconfig: " + err + "\n"), std::string::npos) << debugLog(site);
+  }
+  EXPECT_EQ(r.status, row.status) << r.err;
+  stopSite(site);
+}
+
+const std::string IMPOSTOR = "qzftconfig: the service on 127.0.0.1:<port> is run by nobody (uid 65534), not by "
+                             "root or ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TrustedService,
+    ::testing::Values(
+        ServiceRow{"OpenReadsByOption", {"--open-reads"}, "", "", "daemon", {"-ls"}, 0, ""},
+        ServiceRow{"OpenReadsByConf", {}, "", "QZSL_OPEN_READS = YES\n", "daemon", {"-lc", "-verbose"}, 0, ""},
+        ServiceRow{"ImpostorRefused", {}, "nobody", "", "", {"-ls"}, 130, IMPOSTOR + "qzsl; refusing to use it"},
+        ServiceRow{"ImpostorRefusedChange", {}, "nobody", "QZSL_ACCOUNT = daemon\n", "",
+                   {"-deleteserver", "ftmedia01"}, 130, IMPOSTOR + "daemon; refusing to use it"},
+        ServiceRow{"NamedAccountTrusted", {}, "nobody", "QZSL_ACCOUNT = nobody\n", "", {"-ls"}, 0, ""}),
+    rowName<ServiceRow>);
+
+}  // namespace
