@@ -85,10 +85,20 @@ open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); os.rename(sys.argv[
   grep -q ftmedia01 "$work/servers" || { cat "$work/servers" >&2; fail "the demo site is not listed"; }
   local log=/var/log/tessark/admin/qzftconfig.log
   grep -q "version $(dpkg-query -W -f='${Version}' qzftconfig)" $log || fail "the debug log does not record the version"
-  # A caller other than root whom the rights check allows runs every kind of
-  # command without anyone opening the log folder.
+  # A caller other than root whom the tool's rights check lets through is
+  # still refused by the service until the operator names a group of theirs.
   sed -i 's/^USE_KMTL = .*/USE_KMTL = REQUIRED/' /etc/tessark/qz.conf
   grep -q '^USE_KMTL = REQUIRED$' /etc/tessark/qz.conf || echo "USE_KMTL = REQUIRED" >> /etc/tessark/qz.conf
+  local status=0
+  LANG=C setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/sbin/qzftconfig -listservers > "$work/out" 2>&1 ||
+    status=$?
+  [ $status = 140 ] && grep -qx 'EXIT error: qzsld: user nobody (uid 65534) may not read the FT inventory' "$work/out" ||
+    { cat "$work/out" >&2; fail "the installed qzsld let nobody read the inventory (status $status)"; }
+  # A member of the administrators' group runs every kind of command without
+  # anyone opening the log folder.
+  stop_qzsld
+  echo "QZSL_ADMIN_GROUP = nogroup" >> /etc/tessark/qz.conf
+  start_qzsld
   for command in -listservers -listclients -getconfig "-changeserver -Me ftmedia01 -l 4 -state active"; do
     # shellcheck disable=SC2086
     LANG=C setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/sbin/qzftconfig $command > "$work/out" 2>&1 ||
