@@ -144,8 +144,6 @@ int main(int argc, char **argv) {
   } catch (const std::runtime_error &e) {
     failStart(e.what());
   }
-  if (!options.readyFile.empty())
-    writeReadyFile(options.readyFile);
   // A new installation starts without a site; the operator learns from the
   // service's own output how to give it one.
   if (inventoryEmpty())
@@ -154,6 +152,10 @@ int main(int argc, char **argv) {
             " qzsld --db %s --inventory FILE --export /dev/null\n",
             options.db.c_str(), options.db.c_str());
   fprintf(stderr, "qzsld: listening on 127.0.0.1:%d\n", options.port);
+  // Whoever waits for the ready file or the notification finds the lines
+  // above already written.
+  if (!options.readyFile.empty())
+    writeReadyFile(options.readyFile);
   notifyServiceManager("READY=1");
 
   int signal = 0;

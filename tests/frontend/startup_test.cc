@@ -159,9 +159,9 @@ TEST(Rights, UnprivilegedCaller) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
   TestHome certs("");
   // sign CN FILE ISSUER [CLOCK SHIFT] [EXTENSIONS]; each certificate's key is beside it.
-  ASSERT_EQ(system(("cd " + certs.dir + R"( && exec >/dev/null 2>&1 && set -e
+  ASSERT_EQ(system(("cd " + certs.dir + " && ft=" QZ_LIBFAKETIME R"( && exec >/dev/null 2>&1 && set -e
     key() { echo -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout $1.key; }
-    sign() { openssl req $(key $2) -out u.csr -subj "/CN=$1"; faketime -f ${4:-+0} openssl x509 -req -in u.csr \
+    sign() { openssl req $(key $2) -out u.csr -subj "/CN=$1"; LD_PRELOAD=$ft FAKETIME=${4:-+0} openssl x509 -req -in u.csr \
              -CA $3 -CAkey $3.key -CAcreateserial -out $2 -days 2 ${5:+-extfile $5}; }
     for ca in ca other; do openssl req -x509 $(key $ca.pem) -out $ca.pem -subj /CN=QZ-$ca -days 9; done
     printf 'basicConstraints=critical,CA:TRUE\n' > ca.ext
