@@ -7,8 +7,8 @@
 #include "callers.h"
 #include "errors.h"
 #include "journal.h"
+#include "machinetype.h"
 #include "stopping.h"
-#include "store.h"
 
 namespace SL = Corvane::Tessark::SL;
 

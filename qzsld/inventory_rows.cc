@@ -1,9 +1,9 @@
 #include "inventory_rows.h"
 
 #include "errors.h"
+#include "machinetype.h"
 #include "records.h"
 #include "sqlrows.h"
-#include "store.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "errors.h"
 #include "inventory_rows.h"
+#include "machinetype.h"
 #include "records.h"
 #include "sqlrows.h"
 
@@ -43,18 +44,6 @@ std::string stringMember(json_t *object, const char *key) {
 }
 
 }  // namespace
-
-const char *machineTypeName(int kind) {
-  static const char *const names[] = {"QZSL_QZU_MEDIA", "QZSL_QZU_MASTER", "QZSL_QZU_CLIENT"};
-  return kind >= 0 && kind <= 2 ? names[kind] : "";
-}
-
-int machineTypeValue(const std::string &name) {
-  for (int kind = 0; kind <= 2; ++kind)
-    if (name == machineTypeName(kind))
-      return kind;
-  return -1;
-}
 
 void openStore(const std::string &path) {
   std::lock_guard<std::mutex> lock(storeMutex);
