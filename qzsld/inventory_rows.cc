@@ -5,6 +5,8 @@
 #include "records.h"
 #include "sqlrows.h"
 
+namespace store {
+
 namespace {
 
 // One layout per table of records (sqlrows.h tells the column kinds).
@@ -498,3 +500,5 @@ json_t *settingEntries() {
                                               text(s, 3).c_str()));
   return settings;
 }
+
+}  // namespace store

@@ -35,51 +35,51 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
   SV::FATServerInfoSeq *getFATServerList(const char *master) override {
     std::string args = text(master), key = "getFATServerList" + args;
     Arrival arrival = arrive("getFATServerList", args, master);
-    return sequenceAnswer<SV::FATServerInfoSeq>(arrival, key, master, [&] { return serverList(master); });
+    return sequenceAnswer<SV::FATServerInfoSeq>(arrival, key, master, [&] { return store::serverList(master); });
   }
 
   FT::SANClientInfoSeq *getSANClientList(const char *master, const char *media) override {
     std::string args = text(master) + text(media), key = "getSANClientList" + args;
     Arrival arrival = arrive("getSANClientList", args, master);
     return sequenceAnswer<FT::SANClientInfoSeq>(arrival, key, master,
-                                                [&] { return clientList(master, media); });
+                                                [&] { return store::clientList(master, media); });
   }
 
   FT::FATUsageInfo *getUsageInfo(const char *host, FT::QZSL_QZU_MACHINE_TYPE type) override {
     std::string args = text(host) + kind(type), key = "getUsageInfo" + args;
     Arrival arrival = arrive("getUsageInfo", args, host);
-    return recordAnswer<FT::FATUsageInfo>(arrival, key, host, [&] { return usageInfo(host, type); });
+    return recordAnswer<FT::FATUsageInfo>(arrival, key, host, [&] { return store::usageInfo(host, type); });
   }
 
   SV::FATServerInfo *getFATServerInfo(const char *name) override {
     std::string args = text(name), key = "getFATServerInfo" + args;
     Arrival arrival = arrive("getFATServerInfo", args, name);
-    return recordAnswer<SV::FATServerInfo>(arrival, key, name, [&] { return serverInfo(name); });
+    return recordAnswer<SV::FATServerInfo>(arrival, key, name, [&] { return store::serverInfo(name); });
   }
 
   FT::SANClientInfo *getSANClientInfo(const char *name) override {
     std::string args = text(name), key = "getSANClientInfo" + args;
     Arrival arrival = arrive("getSANClientInfo", args, name);
-    return recordAnswer<FT::SANClientInfo>(arrival, key, name, [&] { return clientInfo(name); });
+    return recordAnswer<FT::SANClientInfo>(arrival, key, name, [&] { return store::clientInfo(name); });
   }
 
   SV::FATServerConfigurationInfo *getServerConfiguration(const char *name) override {
     std::string args = text(name), key = "getServerConfiguration" + args;
     Arrival arrival = arrive("getServerConfiguration", args, name);
     return recordAnswer<SV::FATServerConfigurationInfo>(arrival, key, name,
-                                                        [&] { return serverConfiguration(name); });
+                                                        [&] { return store::serverConfiguration(name); });
   }
 
   CL::FATClientPipeInfoSeq *getClientPipeList(const char *name) override {
     std::string args = text(name), key = "getClientPipeList" + args;
     Arrival arrival = arrive("getClientPipeList", args, name);
-    return sequenceAnswer<CL::FATClientPipeInfoSeq>(arrival, key, name, [&] { return clientPipes(name); });
+    return sequenceAnswer<CL::FATClientPipeInfoSeq>(arrival, key, name, [&] { return store::clientPipes(name); });
   }
 
   SV::FATPipeInfoSeq *getServerPipeList(const char *name) override {
     std::string args = text(name), key = "getServerPipeList" + args;
     Arrival arrival = arrive("getServerPipeList", args, name);
-    return sequenceAnswer<SV::FATPipeInfoSeq>(arrival, key, name, [&] { return serverPipes(name); });
+    return sequenceAnswer<SV::FATPipeInfoSeq>(arrival, key, name, [&] { return store::serverPipes(name); });
   }
 
   CORBA::Long getMediaServersCountOfClient(const char *host) override {
@@ -88,7 +88,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     if (arrival.action == FaultAction::Reply)
       return (CORBA::Long)json_integer_value(arrival.result);
     return (CORBA::Long)imageNumber(key, [&] {
-      Json count(fromStore(host, [&] { return json_integer(mediaServerCount(host)); }));
+      Json count(fromStore(host, [&] { return json_integer(store::mediaServerCount(host)); }));
       return (long)json_integer_value(count.get());
     });
   }
@@ -100,7 +100,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     return sequenceAnswer<SV::FATPseudoDeviceInfoSeq>(arrival, key, name, [&] {
       if (!server)
         refuse(INVALID_ARGUMENT, "", "no FT server given");
-      return serverDevices(name);
+      return store::serverDevices(name);
     });
   }
 
@@ -111,7 +111,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     return sequenceAnswer<CL::FATClientDeviceInfoSeq>(arrival, key, name, [&] {
       if (!client)
         refuse(INVALID_ARGUMENT, "", "no SAN client given");
-      return clientDevices(name);
+      return store::clientDevices(name);
     });
   }
 
@@ -125,7 +125,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
       if (keys[i].in())
         names.push_back(keys[i]->confName());
     return sequenceAnswer<FT::FTConfigInfoSeq>(arrival, key, host,
-                                               [&] { return ftSettings(master, host, type, names); });
+                                               [&] { return store::ftSettings(master, host, type, names); });
   }
 };
 

@@ -7,6 +7,8 @@
 #include "image.h"
 #include "records.h"
 
+namespace store {
+
 sqlite3 *storeDb = nullptr;
 
 static std::map<std::string, sqlite3_stmt *> statements;
@@ -233,3 +235,5 @@ json_t *readRecord(sqlite3_stmt *s, const TableLayout &layout, int &at) {
   }
   return record;
 }
+
+}  // namespace store

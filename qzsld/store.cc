@@ -11,6 +11,8 @@
 #include "records.h"
 #include "sqlrows.h"
 
+namespace store {
+
 namespace {
 
 std::mutex storeMutex;
@@ -461,3 +463,5 @@ void recordDiscovery(const std::string &name) {
     run("UPDATE client SET lastDiscovery = ? WHERE hostName = ?", now.tv_sec + now.tv_nsec / 1e9, name);
   });
 }
+
+}  // namespace store

@@ -11,6 +11,12 @@
 #include <utility>
 #include <vector>
 
+// Several functions share their names with the servant operations that call
+// them, and an unqualified call inside a servant reaches the servant's own
+// operation. Callers therefore always write store::, which names the store
+// and nothing else.
+namespace store {
+
 // Opens the database, creating it and its schema when missing.
 void openStore(const std::string &path);
 void closeStore();
@@ -56,3 +62,5 @@ void deleteSettings(const std::string &host, int kind, const std::vector<std::st
 // Rescans: the check before the discovery and its record after it.
 void requireClient(const std::string &name);
 void recordDiscovery(const std::string &name);
+
+}  // namespace store
