@@ -1,20 +1,21 @@
 // The FT query facet: reads of the inventory.
 #include "dispatch.h"
-#include "image.h"
+#include "answercache.h"
 #include "service.h"
 #include "store.h"
 
 namespace {
 
-// Reads are answered from the image (built from the store when missing or
-// changed since); the journal line's operation and arguments are the key.
+// Reads are answered from the answer cache (built from the store when
+// missing or changed since); the journal line's operation and arguments are
+// the key.
 
 // A sequence result: the fault reply, or the stored answer.
 template <class S> S *sequenceAnswer(const Arrival &arrival, const std::string &key, const std::string &host,
                                      const std::function<json_t *()> &stored) {
   if (arrival.action == FaultAction::Reply)
     return answerSequence<S>(arrival.result);
-  return imageSequence<S>(key, [&] {
+  return cachedSequence<S>(key, [&] {
     Json json(fromStore(host, stored));
     return answerSequence<S>(json.get());
   });
@@ -25,7 +26,7 @@ template <class T> T *recordAnswer(const Arrival &arrival, const std::string &ke
                                    const std::function<json_t *()> &stored) {
   if (arrival.action != FaultAction::None)
     return answerRecord<T>(arrival.result);
-  return imageRecord<T>(key, [&] {
+  return cachedRecord<T>(key, [&] {
     Json json(fromStore(host, stored));
     return answerRecord<T>(json.get());
   });
@@ -87,7 +88,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     Arrival arrival = arrive("getMediaServersCountOfClient", args, host);
     if (arrival.action == FaultAction::Reply)
       return (CORBA::Long)json_integer_value(arrival.result);
-    return (CORBA::Long)imageNumber(key, [&] {
+    return (CORBA::Long)cachedNumber(key, [&] {
       Json count(fromStore(host, [&] { return json_integer(store::mediaServerCount(host)); }));
       return (long)json_integer_value(count.get());
     });

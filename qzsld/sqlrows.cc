@@ -4,7 +4,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "image.h"
+#include "answercache.h"
 #include "records.h"
 
 namespace store {
@@ -59,7 +59,7 @@ std::string text(sqlite3_stmt *s, int column) {
 
 void transaction(const std::function<void()> &body) {
   exec("BEGIN IMMEDIATE");
-  imageChanged();
+  invalidateAnswers();
   try {
     body();
     exec("COMMIT");
