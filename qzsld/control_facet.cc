@@ -1,5 +1,5 @@
 // The FT control facet: server state changes and client discovery.
-#include "dispatch.h"
+#include "callgate.h"
 #include "service.h"
 #include "stopping.h"
 #include "store.h"

@@ -1,6 +1,6 @@
 // The FT modifiable facet: changes of the inventory, each committed before
 // the reply.
-#include "dispatch.h"
+#include "callgate.h"
 #include "service.h"
 #include "store.h"
 

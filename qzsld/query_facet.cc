@@ -1,5 +1,5 @@
 // The FT query facet: reads of the inventory.
-#include "dispatch.h"
+#include "callgate.h"
 #include "answercache.h"
 #include "service.h"
 #include "store.h"

@@ -1,5 +1,5 @@
 // The entry objects: host-session factory, host session and FT service manager.
-#include "dispatch.h"
+#include "callgate.h"
 #include "service.h"
 
 namespace BT = Brantis::Tessark;

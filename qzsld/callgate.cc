@@ -1,4 +1,4 @@
-#include "dispatch.h"
+#include "callgate.h"
 
 #include <csignal>
 #include <stdexcept>
