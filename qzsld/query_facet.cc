@@ -1,6 +1,6 @@
 // The FT query facet: reads of the inventory.
-#include "callgate.h"
 #include "answercache.h"
+#include "callgate.h"
 #include "service.h"
 #include "store.h"
 
