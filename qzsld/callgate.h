@@ -6,7 +6,7 @@
 #include <string>
 
 #include "faults.h"
-#include "records.h"
+#include "recordjson.h"
 
 // How the operation must go on after its arrival.
 struct Arrival {

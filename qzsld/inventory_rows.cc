@@ -2,7 +2,7 @@
 
 #include "errors.h"
 #include "machinetype.h"
-#include "records.h"
+#include "recordjson.h"
 #include "sqlrows.h"
 
 namespace store {

@@ -16,7 +16,7 @@
 #include "platform/debuglog.h"
 #include "platform/masterconfig.h"
 #include "platform/version.h"
-#include "records.h"
+#include "recordjson.h"
 #include "service.h"
 #include "stopping.h"
 #include "store.h"

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "answercache.h"
-#include "records.h"
+#include "recordjson.h"
 
 namespace store {
 

@@ -8,7 +8,7 @@
 #include "errors.h"
 #include "inventory_rows.h"
 #include "machinetype.h"
-#include "records.h"
+#include "recordjson.h"
 #include "sqlrows.h"
 
 namespace store {

@@ -3,7 +3,7 @@
 // preferences and FT settings. Every function is safe to call from any thread
 // (one connection behind one mutex); every change is one transaction that is
 // committed before the function returns. Results are new JSON values in the
-// record encoding (records.h). Refusals raise QZSLOpException (errors.h);
+// record encoding (recordjson.h). Refusals raise QZSLOpException (errors.h);
 // database failures throw std::runtime_error.
 #pragma once
 #include <jansson.h>
