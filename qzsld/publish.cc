@@ -1,4 +1,5 @@
-// The entry objects: host-session factory, host session and FT service manager.
+// The entry objects (host-session factory, host session, FT service manager)
+// and the publishing of every object of the service.
 #include "callgate.h"
 #include "service.h"
 
