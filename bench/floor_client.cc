@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "records.h"
+#include "recordjson.h"
 
 namespace BT = Brantis::Tessark;
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "records.h"
+#include "recordjson.h"
 
 namespace BT = Brantis::Tessark;
 namespace SL = Corvane::Tessark::SL;

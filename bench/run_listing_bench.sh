@@ -21,7 +21,8 @@ build=$(cd "${1:-$root/build/plain}" && pwd)
 tool=$build/frontend/qzftconfig
 service=$build/qzsld/qzsld
 runs=3   # each large listing runs this often; the median is reported
-for f in "$tool" "$service" "$build/idl/libqz_idl.a" "$build/qzsld/libqzsld_core.a"; do
+for f in "$tool" "$service" "$build/idl/libqz_idl.a" "$build/qzsld/libqzsld_core.a" \
+         "$build/platform/libqz_platform.a"; do
   [ -e "$f" ] || { echo "missing $f: build the tree first" >&2; exit 1; }
 done
 
@@ -48,7 +49,8 @@ omniorb=(omniDynamic4 omniORB4 omnithread4)
 for helper in floor_server floor_client; do
   # shellcheck disable=SC2046
   g++ -O2 -std=c++17 -w -I"$build/idlgen" -I"$root/qzsld" $(pkg-config --cflags-only-other --static omnithread4) \
-    -o "$work/$helper" "$root/bench/$helper.cc" "$build/qzsld/libqzsld_core.a" "$build/idl/libqz_idl.a" \
+    -o "$work/$helper" "$root/bench/$helper.cc" "$build/qzsld/libqzsld_core.a" \
+    "$build/platform/libqz_platform.a" "$build/idl/libqz_idl.a" \
     $(pkg-config --libs "${omniorb[@]}") -ljansson -lsqlite3 -lpthread
 done
 

@@ -1,6 +1,7 @@
 #include "platform/widetext.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -44,35 +45,6 @@ void append_utf8(std::string &out, uint32_t cp) {
   for (size_t i = length - 1; i > 0; --i) out += static_cast<char>(0x80 | ((cp >> (6 * (i - 1))) & 0x3F));
 }
 
-// Scans the sequence at `p`. Returns its length when well formed, else 0 with
-// *badLength = the bytes of the maximal ill-formed subsequence (at least 1).
-// The second byte's range excludes overlong forms, surrogates and values past
-// U+10FFFF, as in the Unicode table of well-formed sequences.
-size_t scan(const unsigned char *p, size_t *badLength) {
-  unsigned char lead = p[0];
-  *badLength = 1;
-  if (lead == 0) return 0;
-  if (lead < 0x80) return 1;
-  size_t length;
-  unsigned char low = 0x80, high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead == 0xE0) length = 3, low = 0xA0;
-  else if (lead == 0xED) length = 3, high = 0x9F;
-  else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
-  else if (lead == 0xF0) length = 4, low = 0x90;
-  else if (lead == 0xF4) length = 4, high = 0x8F;
-  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
-  else return 0;
-  for (size_t i = 1; i < length; ++i) {
-    unsigned char byte = p[i];  // the terminator fails here, so no overread
-    if (byte < (i == 1 ? low : 0x80) || byte > (i == 1 ? high : 0xBF)) {
-      *badLength = i;
-      return 0;
-    }
-  }
-  return length;
-}
-
 uint32_t decode(const unsigned char *p, size_t length) {
   static const unsigned char LEAD_MASK[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
   uint32_t cp = p[0] & LEAD_MASK[length];
@@ -82,9 +54,35 @@ uint32_t decode(const unsigned char *p, size_t length) {
 
 }  // namespace
 
+// The second byte's range excludes overlong forms, surrogates and values past
+// U+10FFFF, as in the Unicode table of well-formed sequences.
+Utf8Step utf8_next_code_point(const char *text, const char *end) {
+  const unsigned char *p = reinterpret_cast<const unsigned char *>(text);
+  size_t available = static_cast<size_t>(end - text);
+  unsigned char lead = p[0];
+  if (lead < 0x80) return {lead, 1, true};
+  size_t length;
+  unsigned char low = 0x80, high = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+  else if (lead == 0xE0) length = 3, low = 0xA0;
+  else if (lead == 0xED) length = 3, high = 0x9F;
+  else if (lead >= 0xE1 && lead <= 0xEF) length = 3;
+  else if (lead == 0xF0) length = 4, low = 0x90;
+  else if (lead == 0xF4) length = 4, high = 0x8F;
+  else if (lead >= 0xF1 && lead <= 0xF3) length = 4;
+  else return {REPLACEMENT, 1, false};
+  for (size_t i = 1; i < length; ++i) {
+    if (i == available || p[i] < (i == 1 ? low : 0x80) || p[i] > (i == 1 ? high : 0xBF))
+      return {REPLACEMENT, i, false};
+  }
+  return {decode(p, length), length, true};
+}
+
 size_t utf8_sequence_length(const char *text) {
-  size_t bad;
-  return text == nullptr ? 0 : scan(reinterpret_cast<const unsigned char *>(text), &bad);
+  if (text == nullptr || *text == '\0') return 0;
+  // No sequence is longer than four bytes, so the terminator need not be sought further.
+  Utf8Step step = utf8_next_code_point(text, text + strnlen(text, 4));
+  return step.valid ? step.length : 0;
 }
 
 size_t wide_utf8_length(const wchar_t *wide) {
@@ -105,17 +103,10 @@ std::string wide_to_utf8(const wchar_t *wide) {
 std::wstring utf8_to_wide(const char *utf8) {
   std::wstring out;
   if (utf8 == nullptr) return out;
-  const unsigned char *p = reinterpret_cast<const unsigned char *>(utf8);
-  while (*p != '\0') {
-    size_t bad;
-    size_t length = scan(p, &bad);
-    if (length > 0) {
-      out += static_cast<wchar_t>(decode(p, length));
-      p += length;
-    } else {
-      out += static_cast<wchar_t>(REPLACEMENT);
-      p += bad;
-    }
+  for (const char *end = utf8 + strlen(utf8); utf8 < end;) {
+    Utf8Step step = utf8_next_code_point(utf8, end);
+    out += static_cast<wchar_t>(step.code_point);
+    utf8 += step.length;
   }
   return out;
 }

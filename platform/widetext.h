@@ -1,7 +1,20 @@
 // Conversion between UTF-8 and 32-bit wide text (the ErrorRecord texts).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+// One code point taken off UTF-8 text.
+struct Utf8Step {
+  uint32_t code_point;  // U+FFFD when the bytes are ill-formed
+  size_t length;        // the sequence's bytes, or those of the maximal ill-formed subsequence (at least 1)
+  bool valid;
+};
+// Decodes the sequence at the start of [text, end), text < end; a NUL byte is
+// U+0000. Overlong forms, encoded surrogates and values above U+10FFFF are
+// ill-formed. The tool and the service decode with it, each replacing
+// ill-formed bytes in its own way.
+Utf8Step utf8_next_code_point(const char *text, const char *end);
 
 // UTF-8 bytes that `wide` needs (without the terminator); a UTF-16 surrogate
 // pair counts as its character, invalid code points (lone surrogates, values

@@ -1,5 +1,5 @@
 // The FT control facet: server state changes and client discovery.
-#include "dispatch.h"
+#include "callgate.h"
 #include "service.h"
 #include "stopping.h"
 #include "store.h"
@@ -12,17 +12,17 @@ struct ControlFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceContro
 
   void changeServerState(const char *name, CORBA::Boolean active) override {
     arrive("changeServerState", text(name) + flag(active), name);
-    inStore(name, [&] { ::changeServerState(name, active); });
+    inStore(name, [&] { store::changeServerState(name, active); });
   }
 
   // The discovery itself takes its time outside the store's lock, so that
   // several run side by side.
   void startClientDiscovery(const char *name) override {
     arrive("startClientDiscovery", text(name), name);
-    inStore(name, [&] { requireClient(name); });
+    inStore(name, [&] { store::requireClient(name); });
     if (!pauseFor(discoveryMs))
       throw CORBA::TRANSIENT(0, CORBA::COMPLETED_NO);
-    inStore(name, [&] { recordDiscovery(name); });
+    inStore(name, [&] { store::recordDiscovery(name); });
   }
 };
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "errors.h"
-#include "records.h"
+#include "recordjson.h"
 
 enum class FaultAction { None, Raise, Nil, Reply, Delay, Hang, System, WrongType, Die };
 

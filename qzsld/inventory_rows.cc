@@ -1,9 +1,11 @@
 #include "inventory_rows.h"
 
 #include "errors.h"
-#include "records.h"
+#include "machinetype.h"
+#include "recordjson.h"
 #include "sqlrows.h"
-#include "store.h"
+
+namespace store {
 
 namespace {
 
@@ -498,3 +500,5 @@ json_t *settingEntries() {
                                               text(s, 3).c_str()));
   return settings;
 }
+
+}  // namespace store

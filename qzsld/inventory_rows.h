@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace store {
+
 void createSchema();
 // Deletes every row of the inventory.
 void clearInventory();
@@ -40,3 +42,5 @@ sqlite3_int64 storeServer(json_t *server);
 sqlite3_int64 storeClient(json_t *client, LunIndex &index);
 void storeUsage(const std::string &host, int kind, json_t *usage);
 void storeSetting(const std::string &host, int kind, const std::string &name, const std::string &value);
+
+}  // namespace store

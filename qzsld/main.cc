@@ -16,7 +16,7 @@
 #include "platform/debuglog.h"
 #include "platform/masterconfig.h"
 #include "platform/version.h"
-#include "records.h"
+#include "recordjson.h"
 #include "service.h"
 #include "stopping.h"
 #include "store.h"
@@ -34,14 +34,14 @@ void importFile(const std::string &path) {
   if (!inventory)
     throw std::runtime_error(path + ":" + std::to_string(error.line) + ": " + error.text);
   try {
-    importInventory(inventory.get());
+    store::importInventory(inventory.get());
   } catch (const std::runtime_error &e) {
     throw std::runtime_error(path + ": " + e.what());
   }
 }
 
 void exportFile(const std::string &path) {
-  Json inventory(exportInventory());
+  Json inventory(store::exportInventory());
   FILE *file = fopen(path.c_str(), "w");
   if (!file || json_dumpf(inventory.get(), file, JSON_INDENT(2)) != 0 || fputc('\n', file) == EOF ||
       fclose(file) != 0)
@@ -120,12 +120,12 @@ int main(int argc, char **argv) {
   }
 
   try {
-    openStore(options.db);
+    store::openStore(options.db);
     if (!options.inventory.empty())
       importFile(options.inventory);
     if (!options.exportFile.empty()) {
       exportFile(options.exportFile);
-      closeStore();
+      store::closeStore();
       return 0;
     }
     if (!options.faults.empty())
@@ -146,7 +146,7 @@ int main(int argc, char **argv) {
   }
   // A new installation starts without a site; the operator learns from the
   // service's own output how to give it one.
-  if (inventoryEmpty())
+  if (store::inventoryEmpty())
     fprintf(stderr,
             "qzsld: the inventory in %s is empty; import one, with the service stopped, by:"
             " qzsld --db %s --inventory FILE --export /dev/null\n",
@@ -167,6 +167,6 @@ int main(int argc, char **argv) {
   orb->shutdown(true);
   orb->destroy();
   closeJournal();
-  closeStore();
+  store::closeStore();
   return 0;
 }

@@ -1,6 +1,6 @@
 // The FT modifiable facet: changes of the inventory, each committed before
 // the reply.
-#include "dispatch.h"
+#include "callgate.h"
 #include "service.h"
 #include "store.h"
 
@@ -28,18 +28,18 @@ struct ModifyFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceModifia
     Arrival arrival = arrive("addServer", record(server), name);
     return changedRecord<SV::FATServerInfo>(arrival, name, [&] {
       Json json(toJson(server));
-      return ::addServer(json.get());
+      return store::addServer(json.get());
     });
   }
 
   void deleteServer(const char *name) override {
     arrive("deleteServer", text(name), name);
-    inStore(name, [&] { ::deleteServer(name); });
+    inStore(name, [&] { store::deleteServer(name); });
   }
 
   void setServerPipeLimit(const char *name, CORBA::Long limit) override {
     arrive("setServerPipeLimit", text(name) + number(limit), name);
-    inStore(name, [&] { ::setServerPipeLimit(name, limit); });
+    inStore(name, [&] { store::setServerPipeLimit(name, limit); });
   }
 
   CL::FATClientInfo *addClient(const char *name) override {
@@ -47,7 +47,7 @@ struct ModifyFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceModifia
     return changedRecord<CL::FATClientInfo>(arrival, name, [&] {
       if (!*name)
         refuse(INVALID_ARGUMENT, "", "a SAN client needs a host name");
-      return ::addClient(name);
+      return store::addClient(name);
     });
   }
 
@@ -56,30 +56,30 @@ struct ModifyFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceModifia
     Arrival arrival = arrive("addClientWithInfo", record(client), name);
     return changedRecord<CL::FATClientInfo>(arrival, name, [&] {
       Json json(toJson(client));
-      return ::addClientWithInfo(json.get());
+      return store::addClientWithInfo(json.get());
     });
   }
 
   void deleteClient(const char *name) override {
     arrive("deleteClient", text(name), name);
-    inStore(name, [&] { ::deleteClient(name); });
+    inStore(name, [&] { store::deleteClient(name); });
   }
 
   void setUsageInfo(const char *host, FT::QZSL_QZU_MACHINE_TYPE type, FT::FATUsageInfo *usage) override {
     arrive("setUsageInfo", text(host) + kind(type) + record(usage), host);
     Json json(toJson(usage));
-    inStore(host, [&] { setUsage(host, type, json.get()); });
+    inStore(host, [&] { store::setUsage(host, type, json.get()); });
   }
 
   void addUsageInfo(const char *host, FT::QZSL_QZU_MACHINE_TYPE type, FT::FATUsageInfo *usage) override {
     arrive("addUsageInfo", text(host) + kind(type) + record(usage), host);
     Json json(toJson(usage));
-    inStore(host, [&] { addUsage(host, type, json.get()); });
+    inStore(host, [&] { store::addUsage(host, type, json.get()); });
   }
 
   void deleteUsageInfo(const char *host) override {
     arrive("deleteUsageInfo", text(host), host);
-    inStore(host, [&] { deleteUsage(host); });
+    inStore(host, [&] { store::deleteUsage(host); });
   }
 
   void setJobConcurrency(SV::FATServerInfo *server, SV::FATServerConfigurationInfo *config) override {
@@ -88,13 +88,13 @@ struct ModifyFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceModifia
     if (!server)
       refuse(INVALID_ARGUMENT, "", "no FT server given");
     Json json(toJson(config));
-    inStore(name, [&] { ::setJobConcurrency(name, json.get()); });
+    inStore(name, [&] { store::setJobConcurrency(name, json.get()); });
   }
 
   void updateFTConfigInfoSeq(const char *host, FT::QZSL_QZU_MACHINE_TYPE type,
                              const FT::FTConfigInfoSeq &settings) override {
     arrive("updateFTConfigInfoSeq", text(host) + kind(type) + sequence(settings), host);
-    inStore(host, [&] { updateSettings(host, type, settingsOf(settings)); });
+    inStore(host, [&] { store::updateSettings(host, type, settingsOf(settings)); });
   }
 
   void deleteFTConfigInfoSeq(const char *host, FT::QZSL_QZU_MACHINE_TYPE type,
@@ -103,7 +103,7 @@ struct ModifyFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceModifia
     std::vector<std::string> names;
     for (const auto &setting : settingsOf(settings))
       names.push_back(setting.first);
-    inStore(host, [&] { deleteSettings(host, type, names); });
+    inStore(host, [&] { store::deleteSettings(host, type, names); });
   }
 };
 

@@ -1,20 +1,21 @@
 // The FT query facet: reads of the inventory.
-#include "dispatch.h"
-#include "image.h"
+#include "answercache.h"
+#include "callgate.h"
 #include "service.h"
 #include "store.h"
 
 namespace {
 
-// Reads are answered from the image (built from the store when missing or
-// changed since); the journal line's operation and arguments are the key.
+// Reads are answered from the answer cache (built from the store when
+// missing or changed since); the journal line's operation and arguments are
+// the key.
 
 // A sequence result: the fault reply, or the stored answer.
 template <class S> S *sequenceAnswer(const Arrival &arrival, const std::string &key, const std::string &host,
                                      const std::function<json_t *()> &stored) {
   if (arrival.action == FaultAction::Reply)
     return answerSequence<S>(arrival.result);
-  return imageSequence<S>(key, [&] {
+  return cachedSequence<S>(key, [&] {
     Json json(fromStore(host, stored));
     return answerSequence<S>(json.get());
   });
@@ -25,7 +26,7 @@ template <class T> T *recordAnswer(const Arrival &arrival, const std::string &ke
                                    const std::function<json_t *()> &stored) {
   if (arrival.action != FaultAction::None)
     return answerRecord<T>(arrival.result);
-  return imageRecord<T>(key, [&] {
+  return cachedRecord<T>(key, [&] {
     Json json(fromStore(host, stored));
     return answerRecord<T>(json.get());
   });
@@ -35,51 +36,51 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
   SV::FATServerInfoSeq *getFATServerList(const char *master) override {
     std::string args = text(master), key = "getFATServerList" + args;
     Arrival arrival = arrive("getFATServerList", args, master);
-    return sequenceAnswer<SV::FATServerInfoSeq>(arrival, key, master, [&] { return serverList(master); });
+    return sequenceAnswer<SV::FATServerInfoSeq>(arrival, key, master, [&] { return store::serverList(master); });
   }
 
   FT::SANClientInfoSeq *getSANClientList(const char *master, const char *media) override {
     std::string args = text(master) + text(media), key = "getSANClientList" + args;
     Arrival arrival = arrive("getSANClientList", args, master);
     return sequenceAnswer<FT::SANClientInfoSeq>(arrival, key, master,
-                                                [&] { return clientList(master, media); });
+                                                [&] { return store::clientList(master, media); });
   }
 
   FT::FATUsageInfo *getUsageInfo(const char *host, FT::QZSL_QZU_MACHINE_TYPE type) override {
     std::string args = text(host) + kind(type), key = "getUsageInfo" + args;
     Arrival arrival = arrive("getUsageInfo", args, host);
-    return recordAnswer<FT::FATUsageInfo>(arrival, key, host, [&] { return usageInfo(host, type); });
+    return recordAnswer<FT::FATUsageInfo>(arrival, key, host, [&] { return store::usageInfo(host, type); });
   }
 
   SV::FATServerInfo *getFATServerInfo(const char *name) override {
     std::string args = text(name), key = "getFATServerInfo" + args;
     Arrival arrival = arrive("getFATServerInfo", args, name);
-    return recordAnswer<SV::FATServerInfo>(arrival, key, name, [&] { return serverInfo(name); });
+    return recordAnswer<SV::FATServerInfo>(arrival, key, name, [&] { return store::serverInfo(name); });
   }
 
   FT::SANClientInfo *getSANClientInfo(const char *name) override {
     std::string args = text(name), key = "getSANClientInfo" + args;
     Arrival arrival = arrive("getSANClientInfo", args, name);
-    return recordAnswer<FT::SANClientInfo>(arrival, key, name, [&] { return clientInfo(name); });
+    return recordAnswer<FT::SANClientInfo>(arrival, key, name, [&] { return store::clientInfo(name); });
   }
 
   SV::FATServerConfigurationInfo *getServerConfiguration(const char *name) override {
     std::string args = text(name), key = "getServerConfiguration" + args;
     Arrival arrival = arrive("getServerConfiguration", args, name);
     return recordAnswer<SV::FATServerConfigurationInfo>(arrival, key, name,
-                                                        [&] { return serverConfiguration(name); });
+                                                        [&] { return store::serverConfiguration(name); });
   }
 
   CL::FATClientPipeInfoSeq *getClientPipeList(const char *name) override {
     std::string args = text(name), key = "getClientPipeList" + args;
     Arrival arrival = arrive("getClientPipeList", args, name);
-    return sequenceAnswer<CL::FATClientPipeInfoSeq>(arrival, key, name, [&] { return clientPipes(name); });
+    return sequenceAnswer<CL::FATClientPipeInfoSeq>(arrival, key, name, [&] { return store::clientPipes(name); });
   }
 
   SV::FATPipeInfoSeq *getServerPipeList(const char *name) override {
     std::string args = text(name), key = "getServerPipeList" + args;
     Arrival arrival = arrive("getServerPipeList", args, name);
-    return sequenceAnswer<SV::FATPipeInfoSeq>(arrival, key, name, [&] { return serverPipes(name); });
+    return sequenceAnswer<SV::FATPipeInfoSeq>(arrival, key, name, [&] { return store::serverPipes(name); });
   }
 
   CORBA::Long getMediaServersCountOfClient(const char *host) override {
@@ -87,8 +88,8 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     Arrival arrival = arrive("getMediaServersCountOfClient", args, host);
     if (arrival.action == FaultAction::Reply)
       return (CORBA::Long)json_integer_value(arrival.result);
-    return (CORBA::Long)imageNumber(key, [&] {
-      Json count(fromStore(host, [&] { return json_integer(mediaServerCount(host)); }));
+    return (CORBA::Long)cachedNumber(key, [&] {
+      Json count(fromStore(host, [&] { return json_integer(store::mediaServerCount(host)); }));
       return (long)json_integer_value(count.get());
     });
   }
@@ -100,7 +101,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     return sequenceAnswer<SV::FATPseudoDeviceInfoSeq>(arrival, key, name, [&] {
       if (!server)
         refuse(INVALID_ARGUMENT, "", "no FT server given");
-      return serverDevices(name);
+      return store::serverDevices(name);
     });
   }
 
@@ -111,7 +112,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
     return sequenceAnswer<CL::FATClientDeviceInfoSeq>(arrival, key, name, [&] {
       if (!client)
         refuse(INVALID_ARGUMENT, "", "no SAN client given");
-      return clientDevices(name);
+      return store::clientDevices(name);
     });
   }
 
@@ -125,7 +126,7 @@ struct QueryFacet : POA_Corvane::Tessark::SL::FATServiceMgmt::FATServiceQueryFac
       if (keys[i].in())
         names.push_back(keys[i]->confName());
     return sequenceAnswer<FT::FTConfigInfoSeq>(arrival, key, host,
-                                               [&] { return ftSettings(master, host, type, names); });
+                                               [&] { return store::ftSettings(master, host, type, names); });
   }
 };
 

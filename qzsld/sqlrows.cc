@@ -4,8 +4,10 @@
 #include <map>
 #include <stdexcept>
 
-#include "image.h"
-#include "records.h"
+#include "answercache.h"
+#include "recordjson.h"
+
+namespace store {
 
 sqlite3 *storeDb = nullptr;
 
@@ -57,7 +59,7 @@ std::string text(sqlite3_stmt *s, int column) {
 
 void transaction(const std::function<void()> &body) {
   exec("BEGIN IMMEDIATE");
-  imageChanged();
+  invalidateAnswers();
   try {
     body();
     exec("COMMIT");
@@ -233,3 +235,5 @@ json_t *readRecord(sqlite3_stmt *s, const TableLayout &layout, int &at) {
   }
   return record;
 }
+
+}  // namespace store

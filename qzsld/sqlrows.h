@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace store {
+
 extern sqlite3 *storeDb;
 
 // Throws std::runtime_error with SQLite's message.
@@ -108,3 +110,5 @@ sqlite3_int64 insertRecord(const TableLayout &layout, const std::vector<Link> &l
 // Reads a record written by insertRecord from the columns of selectList, from
 // column `at` on; advances `at` past them. JSON null when the id is NULL.
 json_t *readRecord(sqlite3_stmt *s, const TableLayout &layout, int &at);
+
+}  // namespace store

@@ -7,8 +7,11 @@
 
 #include "errors.h"
 #include "inventory_rows.h"
-#include "records.h"
+#include "machinetype.h"
+#include "recordjson.h"
 #include "sqlrows.h"
+
+namespace store {
 
 namespace {
 
@@ -43,18 +46,6 @@ std::string stringMember(json_t *object, const char *key) {
 }
 
 }  // namespace
-
-const char *machineTypeName(int kind) {
-  static const char *const names[] = {"QZSL_QZU_MEDIA", "QZSL_QZU_MASTER", "QZSL_QZU_CLIENT"};
-  return kind >= 0 && kind <= 2 ? names[kind] : "";
-}
-
-int machineTypeValue(const std::string &name) {
-  for (int kind = 0; kind <= 2; ++kind)
-    if (name == machineTypeName(kind))
-      return kind;
-  return -1;
-}
 
 void openStore(const std::string &path) {
   std::lock_guard<std::mutex> lock(storeMutex);
@@ -472,3 +463,5 @@ void recordDiscovery(const std::string &name) {
     run("UPDATE client SET lastDiscovery = ? WHERE hostName = ?", now.tv_sec + now.tv_nsec / 1e9, name);
   });
 }
+
+}  // namespace store

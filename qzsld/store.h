@@ -3,7 +3,7 @@
 // preferences and FT settings. Every function is safe to call from any thread
 // (one connection behind one mutex); every change is one transaction that is
 // committed before the function returns. Results are new JSON values in the
-// record encoding (records.h). Refusals raise QZSLOpException (errors.h);
+// record encoding (recordjson.h). Refusals raise QZSLOpException (errors.h);
 // database failures throw std::runtime_error.
 #pragma once
 #include <jansson.h>
@@ -11,12 +11,11 @@
 #include <utility>
 #include <vector>
 
-// QZSL_QZU_MACHINE_TYPE values.
-const int MACHINE_MEDIA = 0, MACHINE_MASTER = 1, MACHINE_CLIENT = 2;
-// "QZSL_QZU_MEDIA" and so on; "" for a value out of range.
-const char *machineTypeName(int kind);
-// The value of an enumerator name, or -1.
-int machineTypeValue(const std::string &name);
+// Several functions share their names with the servant operations that call
+// them, and an unqualified call inside a servant reaches the servant's own
+// operation. Callers therefore always write store::, which names the store
+// and nothing else.
+namespace store {
 
 // Opens the database, creating it and its schema when missing.
 void openStore(const std::string &path);
@@ -63,3 +62,5 @@ void deleteSettings(const std::string &host, int kind, const std::vector<std::st
 // Rescans: the check before the discovery and its record after it.
 void requireClient(const std::string &name);
 void recordDiscovery(const std::string &name);
+
+}  // namespace store

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "harness.h"
-#include "records.h"
+#include "recordjson.h"
 
 namespace SL = Corvane::Tessark::SL;
 namespace BT = Brantis::Tessark;

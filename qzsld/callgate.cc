@@ -1,4 +1,4 @@
-#include "dispatch.h"
+#include "callgate.h"
 
 #include <csignal>
 #include <stdexcept>
@@ -7,8 +7,8 @@
 #include "callers.h"
 #include "errors.h"
 #include "journal.h"
+#include "machinetype.h"
 #include "stopping.h"
-#include "store.h"
 
 namespace SL = Corvane::Tessark::SL;
 

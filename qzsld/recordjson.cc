@@ -1,4 +1,4 @@
-#include "records.h"
+#include "recordjson.h"
 
 #include <climits>
 #include <cstdlib>

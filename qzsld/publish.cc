@@ -1,5 +1,6 @@
-// The entry objects: host-session factory, host session and FT service manager.
-#include "dispatch.h"
+// The entry objects (host-session factory, host session, FT service manager)
+// and the publishing of every object of the service.
+#include "callgate.h"
 #include "service.h"
 
 namespace BT = Brantis::Tessark;

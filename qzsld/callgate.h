@@ -1,12 +1,12 @@
-// What every operation does first: journal the call and apply the fault rule
-// that matches it. Also the helpers that render arguments for the journal and
+// The gate every operation passes first: its journal line, the caller's
+// admission and the fault rule that matches it. Also the helpers that render arguments for the journal and
 // turn store answers and fault replies into results.
 #pragma once
 #include <functional>
 #include <string>
 
 #include "faults.h"
-#include "records.h"
+#include "recordjson.h"
 
 // How the operation must go on after its arrival.
 struct Arrival {

@@ -11,16 +11,16 @@
 
 // Called by every write transaction before it commits, with the store's lock
 // held: from then on no answer built before it is handed out.
-void imageChanged();
+void invalidateAnswers();
 
 // The answer kept for `key` when nothing has changed since it was built, else
 // a new one from `build` (kept for the next call).
-std::shared_ptr<const void> imageAnswer(const std::string &key,
+std::shared_ptr<const void> cachedAnswer(const std::string &key,
                                         const std::function<std::shared_ptr<const void>()> &build);
 
 // A record answer: the caller owns the returned reference; null stays null.
-template <class T> T *imageRecord(const std::string &key, const std::function<T *()> &build) {
-  auto kept = imageAnswer(key, [&]() -> std::shared_ptr<const void> {
+template <class T> T *cachedRecord(const std::string &key, const std::function<T *()> &build) {
+  auto kept = cachedAnswer(key, [&]() -> std::shared_ptr<const void> {
     T *value = build();
     return std::shared_ptr<const T>(value, [](const T *v) {
       if (v) const_cast<T *>(v)->_remove_ref();
@@ -32,13 +32,13 @@ template <class T> T *imageRecord(const std::string &key, const std::function<T 
 }
 
 // A sequence answer: a copy the caller owns (its records are shared).
-template <class S> S *imageSequence(const std::string &key, const std::function<S *()> &build) {
-  auto kept = imageAnswer(key, [&] { return std::shared_ptr<const void>(std::shared_ptr<const S>(build())); });
+template <class S> S *cachedSequence(const std::string &key, const std::function<S *()> &build) {
+  auto kept = cachedAnswer(key, [&] { return std::shared_ptr<const void>(std::shared_ptr<const S>(build())); });
   return new S(*static_cast<const S *>(kept.get()));
 }
 
 // A number answer.
-inline long imageNumber(const std::string &key, const std::function<long()> &build) {
-  auto kept = imageAnswer(key, [&] { return std::shared_ptr<const void>(std::make_shared<const long>(build())); });
+inline long cachedNumber(const std::string &key, const std::function<long()> &build) {
+  auto kept = cachedAnswer(key, [&] { return std::shared_ptr<const void>(std::make_shared<const long>(build())); });
   return *static_cast<const long *>(kept.get());
 }
