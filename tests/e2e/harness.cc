@@ -43,19 +43,19 @@ struct RemoveHomes : ::testing::Environment {
 static RemoveHomes *const made = new RemoveHomes;
 static ::testing::Environment *const registered = ::testing::AddGlobalTestEnvironment(made);
 
-int boundSocket(int port) {
+int loopbackSocket(int port, bool connected) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
-  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
+  if ((connected ? connect : bind)(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
   close(fd);
   return -1;
 }
 
 static int freePort() {
-  int fd = boundSocket(0);
+  int fd = loopbackSocket(0);
   sockaddr_in address{};
   socklen_t length = sizeof address;
   if (fd < 0 || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)

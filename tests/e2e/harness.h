@@ -45,8 +45,9 @@ inline void stopSite(Site &site) { signalSite(site, SIGTERM); }
 // Starts qzsld again on the same database and port, without re-importing.
 void restartSite(Site &site);
 
-// A TCP socket bound to 127.0.0.1:`port` (0: a free one), or -1 when the port is taken.
-int boundSocket(int port);
+// A TCP socket bound to 127.0.0.1:`port` (0: a free one), or connected to
+// it; -1 when the port is taken or nothing listens there.
+int loopbackSocket(int port, bool connected = false);
 
 // Runs qzsld with `args` (and TESSARK_HOME=`home` when given) to completion.
 RunResult runService(const std::vector<std::string> &args, const std::string &home = "");
@@ -80,6 +81,13 @@ std::string refusalRule(const std::string &op, int code, const std::string &mess
                         const std::string &arg = "", const std::string &extra = "");
 // A rule answering `op` (for `arg` only, when given) with `result`, a JSON text.
 std::string replyRule(const std::string &op, const std::string &result, const std::string &arg = "");
+
+// What the tool prints on stderr for a refusal reported with `message`.
+inline std::string refusalText(const std::string &message, const std::string &reason, int code,
+                               const std::string &extra = "") {
+  return message + "\n\nEXIT error: " + reason + "\nEXIT status = " + std::to_string(code) + "\n" +
+         (extra.empty() ? "" : extra + "\n");
+}
 
 // Names each test of a table after its row.
 template <typename Row> std::string rowName(const ::testing::TestParamInfo<Row> &info) {

@@ -32,7 +32,7 @@ std::string fault(const std::string &op, const std::string &rest) {
 
 // With no QZSL_PORT in qz.conf the tool looks for QZSL on 7390.
 TEST_F(SessionTest, DefaultPort) {
-  int probe = boundSocket(7390);
+  int probe = loopbackSocket(7390);
   if (probe < 0) GTEST_SKIP() << "port 7390 is in use on this machine";
   close(probe);
   SiteOptions options;
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
 // faster: 300 s take 3.
 TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCall) {
   start("", {}, false, "CONNECT_TIMEOUT = 1000000\nREQUEST_TIMEOUT = 300\n");
-  int silent = boundSocket(site.port);
+  int silent = loopbackSocket(site.port);
   ASSERT_GE(silent, 0);
   ASSERT_EQ(listen(silent, 8), 0);
   RunResult r = runTool(site, {"-listservers"}, fastClock(), 60);
