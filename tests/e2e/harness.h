@@ -8,15 +8,12 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/run_result.h"
+
 using Lines = std::vector<std::string>;
 // What the tool prints on stderr for a failure that only the log explains.
 const char *const GENERIC_FAILURE = "Encountered with an error, check the log for details\n\n";
 const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
-
-struct RunResult {
-  std::string out, err;  // standard output and error, exactly
-  int status;            // exit status, or 128 + signal number
-};
 
 struct SiteOptions {
   std::string inventory;              // inventory JSON text ("" = empty site)
@@ -69,8 +66,6 @@ std::string debugLog(const Site &site);
 // The debug log as "<level> <text>" lines, without the trace lines of start-up.
 std::vector<std::string> logLines(const Site &site);
 
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &text);
 // The demo inventory shipped with qzsld.
 std::string demoInventory();
 

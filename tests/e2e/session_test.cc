@@ -39,10 +39,7 @@ TEST_F(SessionTest, DefaultPort) {
   options.inventory = ONE_SERVER;
   options.defaultPort = true;
   site = startSite(options);
-  RunResult r = runTool(site, {"-listservers"});
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.out, "m media1  active 4\n\n");
-  EXPECT_EQ(r.status, 0);
+  expectRun(runTool(site, {"-listservers"}), "m media1  active 4\n\n", "", 0);
 }
 
 struct Case {
@@ -65,9 +62,7 @@ TEST_P(GenericFailure, EndsWithItsStatusAndLogsItsOwnText) {
   const Case &c = GetParam();
   start(c.faults, c.qzsldArgs, c.listening);
   RunResult r = runTool(site, c.args, {}, 60);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
+  expectRun(r, "", c.err, c.status);
   std::string log = debugLog(site);
   EXPECT_NE(log.find(std::string(c.logText) + ":"), std::string::npos) << log;
 }
@@ -106,16 +101,14 @@ TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCal
   ASSERT_EQ(listen(silent, 8), 0);
   RunResult r = runTool(site, {"-listservers"}, fastClock(), 60);
   close(silent);
-  EXPECT_EQ(r.err, GENERIC_FAILURE);
-  EXPECT_EQ(r.status, 130);
+  expectRun(r, "", GENERIC_FAILURE, 130);
   EXPECT_NE(debugLog(site).find("TIMEOUT:1.0"), std::string::npos) << debugLog(site);
   EXPECT_NE(debugLog(site).find("Failed to get QZSL object:"), std::string::npos) << debugLog(site);
 
   stopSite(site);
   start(fault("getFATServerList", R"("action": "hang")"), {}, true, "CONNECT_TIMEOUT = 300\nREQUEST_TIMEOUT = 1000000\n");
   r = runTool(site, {"-listservers"}, fastClock(), 60);
-  EXPECT_EQ(r.err, CORBA_FAILURE);
-  EXPECT_EQ(r.status, 130);
+  expectRun(r, "", CORBA_FAILURE, 130);
   EXPECT_NE(debugLog(site).find("CORBA Exception caught as IDL:omg.org/CORBA/TIMEOUT:1.0"), std::string::npos);
 }
 
@@ -124,9 +117,7 @@ TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCal
 TEST_F(SessionTest, TimeoutsBeyondTheOrbsRangeDoNotWrap) {
   start(fault("getFATServerList", R"("action": "delay", "ms": 1500)"), {}, true,
         "CONNECT_TIMEOUT = 4294968\nREQUEST_TIMEOUT = 4294968\n");
-  RunResult r = runTool(site, {"-listservers"}, {}, 60);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
+  expectRun(runTool(site, {"-listservers"}, {}, 60), "m media1  active 4\n\n", "", 0);
 }
 
 }  // namespace

@@ -61,9 +61,7 @@ TEST_P(Trust, CallsByUser) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
   const CallRow &row = GetParam();
   RunResult r = runAs(row.user, site, row.args);
-  EXPECT_EQ(r.out, row.out);
-  EXPECT_EQ(r.err, row.err);
-  EXPECT_EQ(r.status, row.status);
+  expectRun(r, row.out, row.err, row.status);
   std::vector<std::string> calls = ftCalls(site);
   ASSERT_FALSE(calls.empty());
   if (!row.refusal.empty()) {
@@ -87,9 +85,7 @@ TEST_F(Trust, OneUserIsServedOnAtMost32Connections) {
   size_t calls = journal(site).size();
   RunResult r = runAs("daemon", site, {"-ls"});
   for (int fd : held) close(fd);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, GENERIC_FAILURE);
-  EXPECT_EQ(r.status, 130);
+  expectRun(r, "", GENERIC_FAILURE, 130);
   EXPECT_EQ(journal(site).size(), calls);
   EXPECT_NE(readFile(site.home + "/qzsld.out")
                 .find("qzsld: user daemon (uid 1) holds 32 connections already; refusing another\n"),
@@ -137,20 +133,17 @@ TEST_P(TrustedService, Runs) {
   options.confExtra = row.confExtra + LEAVE_TO_SERVICE;
   Site site = startSite(options);
   RunResult r = runAs(row.toolUser, site, row.args);
-  std::string port = std::to_string(site.port);
   if (row.status == 0) {
     RunResult root = runAs("", site, row.args);
-    EXPECT_EQ(r.out, root.out);
     EXPECT_EQ(root.status, 0);
+    expectRun(r, root.out, "", 0);
   } else {
     std::string err = row.err;
-    err.replace(err.find("<port>"), 6, port);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, err + "\n");
+    err.replace(err.find("<port>"), 6, std::to_string(site.port));
+    expectRun(r, "", err + "\n", row.status);
     EXPECT_EQ(journal(site), std::vector<std::string>{});
     EXPECT_NE(debugLog(site).find(" 16 qzftconfig: " + err + "\n"), std::string::npos) << debugLog(site);
   }
-  EXPECT_EQ(r.status, row.status) << r.err;
   stopSite(site);
 }
 

@@ -121,9 +121,7 @@ void expectRuns(const std::vector<Case> &cases) {
     for (const std::string &arg : c.args) line += " [" + arg + "]";
     SCOPED_TRACE(line);
     RunResult r = runTool(home, c.args);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(r.status, c.status);
+    expectRun(r, "", c.err, c.status);
   }
 }
 

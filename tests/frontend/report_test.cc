@@ -105,9 +105,7 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
       open_debug_log(home.path("logs").c_str(), "admin", "qzftconfig", 0666, &error);
       o.body();
     });
-    EXPECT_EQ(r.out, o.out);
-    EXPECT_EQ(r.err, o.err);
-    EXPECT_EQ(r.status, o.status);
+    expectRun(r, o.out, o.err, o.status);
     EXPECT_NE(home.debugLog().find(o.logLine), std::string::npos) << home.debugLog();
   }
 }

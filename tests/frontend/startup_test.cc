@@ -18,12 +18,6 @@ const std::string NO_SERVICE = "Encountered with an error, check the log for det
 const std::string SUPERUSER = "qzftconfig: must be superuser to execute\n";
 const std::string CHECK = " check_if_local_qzu_admin_for_secure_command: ";
 
-void expectRun(const RunResult &r, const std::string &err, int status) {
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, err);
-  EXPECT_EQ(r.status, status);
-}
-
 // A configuration that cannot be read ends the run with the read's own
 // result, ahead of any argument error; the least values of each key pass.
 TEST(Startup, ConfigurationReadOrRefused) {
@@ -37,7 +31,7 @@ TEST(Startup, ConfigurationReadOrRefused) {
             20}}) {
     SCOPED_TRACE(conf);
     TestHome home(conf);
-    expectRun(runTool(home, {"-dc", "a:b"}), err, status);
+    expectRun(runTool(home, {"-dc", "a:b"}), "", err, status);
   }
 }
 
@@ -48,7 +42,7 @@ TEST(Startup, ConfigurationReadOrRefused) {
 // where he may not write one, never into root's file.
 TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
   TestHome none;
-  expectRun(runTool(none, {"-lc"}), NO_SERVICE, 130);
+  expectRun(runTool(none, {"-lc"}), "", NO_SERVICE, 130);
   EXPECT_FALSE(std::filesystem::exists(none.path("logs")));
   auto blocked = [](const char *reason) {
     return "qzftconfig: terminating - cannot open debug file: " + std::string(reason) + "\n\n";
@@ -75,7 +69,7 @@ TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
     // Only a file is read: a FIFO would wait for a writer.
     auto log = [&] { return std::filesystem::is_regular_file(home.path(at.substr(1))) ? home.debugLog() : ""; };
     std::string before = log();
-    expectRun(runTool(home, {"-lc"}, {}, uid), err, status);
+    expectRun(runTool(home, {"-lc"}, {}, uid), "", err, status);
     EXPECT_FALSE(std::filesystem::exists(home.path("absent")));
     EXPECT_EQ(readFile(home.path("qz.conf")), conf);
     EXPECT_EQ(log().find("use_kmtl == USE_KMTL_REQUIRED") != std::string::npos, logged) << log();
@@ -90,9 +84,9 @@ TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
 TEST(Startup, DebugLogAfterRotation) {
   TestHome home;
   home.makeLogDir();
-  expectRun(runTool(home, {"-lc", "-C", "before"}), NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc", "-C", "before"}), "", NO_SERVICE, 130);
   std::filesystem::rename(home.path("logs/admin/qzftconfig.log"), home.path("logs/admin/qzftconfig.log.1"));
-  expectRun(runTool(home, {"-lc", "-C", "after"}), NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc", "-C", "after"}), "", NO_SERVICE, 130);
   std::string rotated = readFile(home.path("logs/admin/qzftconfig.log.1")), current = home.debugLog();
   EXPECT_NE(rotated.find("-lc -C before"), std::string::npos) << rotated;
   EXPECT_EQ(rotated.find("after"), std::string::npos) << rotated;
@@ -107,7 +101,7 @@ TEST(Startup, LongHomeIsUsedWhole) {
   home.dir += "/" + name + "/" + name + "/" + name + "/" + name + "/" + name;
   home.makeLogDir();
   std::filesystem::copy_file(root + "/qz.conf", home.path("qz.conf"));
-  expectRun(runTool(home, {"-lc"}), NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc"}), "", NO_SERVICE, 130);
   EXPECT_NE(home.debugLog().find("command line: "), std::string::npos);
   for (int i = 0; i < 12; ++i) home.dir += "/" + name;
   EXPECT_EQ(runTool(home, {"-lc"}).status, 12);
@@ -215,7 +209,7 @@ TEST(Rights, UnprivilegedCaller) {
         std::filesystem::copy_file(certs.path(file), home.path("var/credentials/") + file);
       ASSERT_EQ(system(("cd " + home.dir + " && " + c.credential).c_str()), 0);
     }
-    expectRun(runTool(home, {c.status == 140 ? "-bogus" : "-lc"}, c.env, 65534 /* nobody */), c.err, c.status);
+    expectRun(runTool(home, {c.status == 140 ? "-bogus" : "-lc"}, c.env, 65534 /* nobody */), "", c.err, c.status);
     EXPECT_NE(home.debugLog().find(c.logLine), std::string::npos) << home.debugLog();
   }
 }

@@ -28,11 +28,6 @@ void TestHome::makeLogDir(mode_t mode) const {
   chmod(path("logs/admin").c_str(), mode);
 }
 
-std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 RunResult capture(const TestHome &home, const std::function<void()> &child) {
   fflush(nullptr);
   pid_t pid = fork();

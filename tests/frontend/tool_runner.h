@@ -6,14 +6,9 @@
 #include <sys/types.h>
 #include <vector>
 
-struct RunResult {
-  std::string out, err;  // both streams, exactly
-  int status;            // exit status, or 128 + signal number
-};
+#include "tests/run_result.h"
 
 const int RETURNED = 199;  // the child's code came back instead of ending the process
-
-std::string readFile(const std::string &path);
 
 // A private TESSARK_HOME (mode 0755) holding qz.conf; removed on destruction.
 struct TestHome {

@@ -1,5 +1,6 @@
 // A private installation root per test: $TESSARK_HOME points at a fresh
-// temporary directory that is removed again when the test ends.
+// temporary directory, with the folder of the tool's debug log, that is
+// removed again when the test ends.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -8,10 +9,7 @@
 #include <fstream>
 #include <string>
 
-inline std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+#include "tests/run_result.h"
 
 class TempHome : public ::testing::Test {
 protected:
@@ -20,6 +18,7 @@ protected:
     ASSERT_NE(mkdtemp(pattern), nullptr);
     home = pattern;
     setenv("TESSARK_HOME", home.c_str(), 1);
+    std::filesystem::create_directories(path("logs/admin"));
   }
   void TearDown() override {
     std::error_code ignored;

@@ -1,0 +1,31 @@
+// What every test binary shares: how a run of a program ended, the one way
+// to compare it, and whole-file reads and writes.
+#pragma once
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+struct RunResult {
+  std::string out, err;  // standard output and error, exactly
+  int status;            // exit status, or 128 + signal number
+};
+
+// Fails unless the run printed exactly `out` and `err` and ended with `status`.
+inline void expectRun(const RunResult &r, const std::string &out, const std::string &err, int status) {
+  EXPECT_EQ(r.out, out);
+  EXPECT_EQ(r.err, err);
+  EXPECT_EQ(r.status, status);
+}
+
+// The file's bytes; "" when it cannot be read.
+inline std::string readFile(const std::string &path) {
+  std::ostringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+inline void writeFile(const std::string &path, const std::string &text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
