@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -11,6 +12,12 @@ struct RunResult {
   std::string out, err;  // standard output and error, exactly
   int status;            // exit status, or 128 + signal number
 };
+
+const int RETURNED = 199;  // the child's code came back instead of ending the process
+
+// Runs `child` in a fork with its standard output and error captured; one
+// that outlives `seconds` is killed.
+RunResult capture(const std::function<void()> &child, int seconds = 60);
 
 // Fails unless the run printed exactly `out` and `err` and ended with `status`.
 inline void expectRun(const RunResult &r, const std::string &out, const std::string &err, int status) {

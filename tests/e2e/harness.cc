@@ -74,14 +74,9 @@ static void writeConfig(const Site &site) {
   writeFile(site.home + "/qz.conf", "SERVER = master1\nUSE_KMTL = AUTOMATIC\n" + port + site.options.confExtra);
 }
 
-// Forks and execs `args` with its output on `out` and `err`, in the C locale
-// and with TESSARK_HOME=`home` when given.
-static pid_t spawn(std::vector<std::string> args, int out, int err, const std::string &home,
-                   const std::vector<std::string> &env = {}) {
-  pid_t pid = fork();
-  if (pid != 0) return pid;
-  dup2(out, 1);
-  dup2(err, 2);
+// Execs `args` in the C locale, with TESSARK_HOME=`home` when given and `env` added.
+[[noreturn]] static void execute(std::vector<std::string> args, const std::string &home,
+                                 const std::vector<std::string> &env = {}) {
   unsetenv("LC_ALL");
   unsetenv("LC_MESSAGES");
   setenv("LANG", "C", 1);
@@ -94,23 +89,12 @@ static pid_t spawn(std::vector<std::string> args, int out, int err, const std::s
   _exit(127);
 }
 
-// Runs `program` with `args` to completion (killed after `seconds`) with its output captured.
-static RunResult runToEnd(const char *program, const std::vector<std::string> &args, const std::string &home,
-                          const std::vector<std::string> &env, int seconds) {
-  char outName[] = "/tmp/qzrun.out.XXXXXX", errName[] = "/tmp/qzrun.err.XXXXXX";
-  int out = mkstemp(outName), err = mkstemp(errName);
-  std::vector<std::string> all = {program};
-  all.insert(all.end(), args.begin(), args.end());
-  pid_t pid = spawn(all, out, err, home, env);
-  int status = waitFor(pid, seconds * 1000L);
-  if (status == -1) status = stop(pid, SIGKILL, 5000);
-  close(out);
-  close(err);
-  RunResult result{readFile(outName), readFile(errName),
-                   WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
-  unlink(outName);
-  unlink(errName);
-  return result;
+// Runs `command` followed by `args` to completion (killed after `seconds`)
+// with its output captured.
+static RunResult runToEnd(std::vector<std::string> command, const std::vector<std::string> &args,
+                          const std::string &home, const std::vector<std::string> &env = {}, int seconds = 120) {
+  command.insert(command.end(), args.begin(), args.end());
+  return capture([&] { execute(command, home, env); }, seconds);
 }
 
 // The command line that runs the rest as `user` with its primary group and
@@ -137,7 +121,11 @@ static void launch(Site &site, bool import) {
     args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
     unlink(ready.c_str());
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    site.pid = spawn(args, fd, fd, site.home);
+    if ((site.pid = fork()) == 0) {
+      dup2(fd, 1);
+      dup2(fd, 2);
+      execute(args, site.home);
+    }
     close(fd);
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))
@@ -189,18 +177,17 @@ void restartSite(Site &site) {
 
 RunResult runTool(const Site &site, const std::vector<std::string> &args, const std::vector<std::string> &env,
                   int timeoutSeconds) {
-  return runToEnd(QZFTCONFIG_BIN, args, site.home, env, timeoutSeconds);
+  return runToEnd({QZFTCONFIG_BIN}, args, site.home, env, timeoutSeconds);
 }
 
 RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
-  std::vector<std::string> all = switchTo(user);
-  all.push_back(QZFTCONFIG_BIN);
-  all.insert(all.end(), args.begin(), args.end());
-  return runToEnd(all[0].c_str(), std::vector<std::string>(all.begin() + 1, all.end()), site.home, {}, 120);
+  std::vector<std::string> command = switchTo(user);
+  command.push_back(QZFTCONFIG_BIN);
+  return runToEnd(command, args, site.home);
 }
 
 RunResult runService(const std::vector<std::string> &args, const std::string &home) {
-  return runToEnd(QZSLD_BIN, args, home, {}, 120);
+  return runToEnd({QZSLD_BIN}, args, home);
 }
 
 // libfaketime's own condition-variable wrappers hide omniORB's waits from a

@@ -14,13 +14,14 @@ const char *const ONE_SERVER = R"({"servers": [{"hostName": "media1", "masterSer
 struct SessionTest : ::testing::Test {
   Site site;
   void start(const std::string &faults = "", std::vector<std::string> qzsldArgs = {}, bool listening = true,
-             const std::string &confExtra = "CONNECT_TIMEOUT = 5\nREQUEST_TIMEOUT = 5\n") {
+             const std::string &confExtra = "CONNECT_TIMEOUT = 5\nREQUEST_TIMEOUT = 5\n", bool defaultPort = false) {
     SiteOptions options;
     options.inventory = ONE_SERVER;
     options.faults = faults;
     options.qzsldArgs = qzsldArgs;
     options.startService = listening;
     options.confExtra = confExtra;
+    options.defaultPort = defaultPort;
     site = startSite(options);
   }
   void TearDown() override { stopSite(site); }
@@ -35,10 +36,7 @@ TEST_F(SessionTest, DefaultPort) {
   int probe = loopbackSocket(7390);
   if (probe < 0) GTEST_SKIP() << "port 7390 is in use on this machine";
   close(probe);
-  SiteOptions options;
-  options.inventory = ONE_SERVER;
-  options.defaultPort = true;
-  site = startSite(options);
+  start("", {}, true, "", true);
   expectRun(runTool(site, {"-listservers"}), "m media1  active 4\n\n", "", 0);
 }
 

@@ -97,7 +97,7 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
   for (const Outcome &o : outcomes) {
     SCOPED_TRACE(o.name);
     std::filesystem::remove(home.path("logs/admin/qzftconfig.log"));
-    RunResult r = capture(home, [&] {
+    RunResult r = capture([&] {
       setenv("TESSARK_HOME", home.dir.c_str(), 1);
       progname = "qzftconfig";
       snprintf(lc_messages, sizeof lc_messages, "C");

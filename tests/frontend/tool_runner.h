@@ -1,14 +1,11 @@
 // Runs qzftconfig, or a piece of it, in a child process under a private
 // installation root, and captures exactly what it writes and how it ends.
 #pragma once
-#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 #include "tests/run_result.h"
-
-const int RETURNED = 199;  // the child's code came back instead of ending the process
 
 // A private TESSARK_HOME (mode 0755) holding qz.conf; removed on destruction.
 struct TestHome {
@@ -22,8 +19,6 @@ struct TestHome {
   std::string dir;
 };
 
-// Runs `child` in a fork; one that outlives 60 seconds is killed.
-RunResult capture(const TestHome &home, const std::function<void()> &child);
 // The tool with LANG=C unless `env` sets it; as `uid` (and that group) unless -1.
 RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vector<std::string> env = {},
                   uid_t uid = (uid_t)-1);

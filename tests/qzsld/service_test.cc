@@ -42,13 +42,11 @@ FT::FATServiceManager_ptr managerOf(const Site &site) {
 }
 
 FT::FATServiceQueryFacet_ptr queryOf(const Site &site) {
-  SL::QueryableFacet_var facet = FT::FATServiceManager_var(managerOf(site))->aqueryFacet();
-  return FT::FATServiceQueryFacet::_narrow(facet);
+  return FT::FATServiceQueryFacet::_narrow(SL::QueryableFacet_var(FT::FATServiceManager_var(managerOf(site))->aqueryFacet()));
 }
-
 FT::FATServiceModifiableFacet_ptr modifyOf(const Site &site) {
-  SL::ModifiableFacet_var facet = FT::FATServiceManager_var(managerOf(site))->amodifyFacet();
-  return FT::FATServiceModifiableFacet::_narrow(facet);
+  return FT::FATServiceModifiableFacet::_narrow(
+      SL::ModifiableFacet_var(FT::FATServiceManager_var(managerOf(site))->amodifyFacet()));
 }
 
 // A wide text (UTF-16 units, surrogate pairs combined) as UTF-8.
