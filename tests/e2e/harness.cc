@@ -62,11 +62,10 @@ static int waitFor(pid_t pid, long ms) {
   }
 }
 
-// Signals `pid` and waits up to `ms` milliseconds; then kills it. Its wait status.
-static int stop(pid_t pid, int signal, long ms) {
-  kill(pid, signal);
-  int status = waitFor(pid, ms);
-  return status != -1 ? status : stop(pid, SIGKILL, 5000);
+// A SIGKILL cannot be refused: waiting for its end needs no bound.
+static void killAndReap(pid_t pid) {
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
 }
 
 static void writeConfig(const Site &site) {
@@ -130,7 +129,7 @@ static void launch(Site &site, bool import) {
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))
       if (access(ready.c_str(), F_OK) == 0) return;
-    if (running) stop(site.pid, SIGKILL, 0);
+    if (running) killAndReap(site.pid);
     site.pid = -1;
     if (site.options.defaultPort) break;
     site.port = freePort();
@@ -165,7 +164,7 @@ int signalSite(Site &site, int signal) {
   if (site.pid <= 0) return -1;
   kill(site.pid, signal);
   int status = waitFor(site.pid, 10000);
-  if (status == -1) stop(site.pid, SIGKILL, 5000);
+  if (status == -1) killAndReap(site.pid);
   site.pid = -1;
   return status;
 }

@@ -64,8 +64,6 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
          reportInfo(refusal({{5, L"a\x1b[2J\r\nb\tc \u00fc", L"x\x7fy\n"}}), LOG_ERROR, "F", false, "");
        },
        "", "F c?[2J\n\nEXIT error: a?[2J?\nb\tc \xc3\xbc\nEXIT status = 5\nx?y\n\n", 5, ""},
-      {"beyond a byte", [] { reportInfo(refusal({{300, L"big", L""}}), LOG_ERROR, "F", false, ""); },
-       "", "EXIT error: big\nEXIT status = 300\n", 252, ""},
       {"refusal 0", [] { setMessage("F"); reportInfo(refusal({{0, L"none", L"x"}}), LOG_ERROR, "F", false, ""); },
        "", "F\n\n", 0, ""},
       {"no records", [] { setMessage("F"); reportInfo(QZSLOpException(), LOG_ERROR, "F", false, ""); },
