@@ -30,7 +30,7 @@ CallRow refused(const std::string &name, const std::vector<std::string> &args, c
 }
 
 struct Trust : ::testing::TestWithParam<CallRow> {
-  static Site site;
+  inline static Site site;
   static void SetUpTestSuite() {
     SiteOptions options;
     options.inventory = demoInventory();
@@ -46,10 +46,8 @@ struct Trust : ::testing::TestWithParam<CallRow> {
     for (int fd : idle) close(fd);
     stopSite(site);
   }
-  static std::vector<int> idle;
+  inline static std::vector<int> idle;
 };
-Site Trust::site;
-std::vector<int> Trust::idle;
 
 // The debug log is made by the first run; one user's log cannot be another's.
 RunResult runAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {

@@ -117,9 +117,7 @@ struct Case {
 void expectRuns(const std::vector<Case> &cases) {
   static TestHome home;
   for (const Case &c : cases) {
-    std::string line = "qzftconfig";
-    for (const std::string &arg : c.args) line += " [" + arg + "]";
-    SCOPED_TRACE(line);
+    SCOPED_TRACE(::testing::PrintToString(c.args));
     RunResult r = runTool(home, c.args);
     expectRun(r, "", c.err, c.status);
   }
