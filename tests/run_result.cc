@@ -2,6 +2,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,4 +29,23 @@ RunResult capture(const std::function<void()> &child, int seconds) {
     return read;
   };
   return {text(out), text(err), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
+
+TestHome::TestHome(const std::string &conf) {
+  char pattern[] = "/tmp/qzfrontend.XXXXXX";
+  if (mkdtemp(pattern) == nullptr) abort();
+  dir = pattern;
+  chmod(dir.c_str(), 0755);
+  umask(022);  // what the tests write, "nobody" must read
+  if (!conf.empty()) std::ofstream(path("qz.conf")) << conf;
+}
+
+TestHome::~TestHome() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir, ignored);
+}
+
+void TestHome::makeLogDir(mode_t mode) const {
+  std::filesystem::create_directories(path("logs/admin"));
+  chmod(path("logs/admin").c_str(), mode);
 }

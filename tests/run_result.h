@@ -1,5 +1,5 @@
 // What every test binary shares: how a run of a program ended, the one way
-// to compare it, and whole-file reads and writes.
+// to compare it, whole-file reads and writes, and a private installation root.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -7,6 +7,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <sys/types.h>
 
 struct RunResult {
   std::string out, err;  // standard output and error, exactly
@@ -36,3 +37,15 @@ inline std::string readFile(const std::string &path) {
 inline void writeFile(const std::string &path, const std::string &text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
+
+// A private TESSARK_HOME (mode 0755) holding qz.conf; removed on destruction.
+struct TestHome {
+  explicit TestHome(const std::string &conf = "SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\n");
+  TestHome(const TestHome &) = delete;  // the destructor removes the folder
+  ~TestHome();
+  std::string path(const std::string &relative) const { return dir + "/" + relative; }
+  // The tool keeps a debug log only where logs/admin exists.
+  void makeLogDir(mode_t mode = 0755) const;
+  std::string debugLog() const { return readFile(path("logs/admin/qzftconfig.log")); }
+  std::string dir;
+};

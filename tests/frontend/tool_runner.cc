@@ -1,30 +1,7 @@
 #include "tool_runner.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
-
-TestHome::TestHome(const std::string &conf) {
-  char pattern[] = "/tmp/qzfrontend.XXXXXX";
-  if (mkdtemp(pattern) == nullptr) abort();
-  dir = pattern;
-  chmod(dir.c_str(), 0755);
-  umask(022);  // what the tests write, "nobody" must read
-  if (!conf.empty()) std::ofstream(path("qz.conf")) << conf;
-}
-
-TestHome::~TestHome() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-}
-
-void TestHome::makeLogDir(mode_t mode) const {
-  std::filesystem::create_directories(path("logs/admin"));
-  chmod(path("logs/admin").c_str(), mode);
-}
 
 RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vector<std::string> env, uid_t uid) {
   args.insert(args.begin(), QZFTCONFIG_PATH);

@@ -4,7 +4,6 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,20 +13,14 @@
 class TempHome : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qzplatform.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home = pattern;
     setenv("TESSARK_HOME", home.c_str(), 1);
-    std::filesystem::create_directories(path("logs/admin"));
+    made.makeLogDir();
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
-  }
-  std::string path(const std::string &relative) const { return home + "/" + relative; }
+  std::string path(const std::string &relative) const { return made.path(relative); }
   void write_file(const std::string &relative, const std::string &content) const {
     std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
     std::ofstream(path(relative), std::ios::binary) << content;
   }
-  std::string home;
+  TestHome made{""};
+  const std::string home = made.dir;
 };
