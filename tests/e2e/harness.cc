@@ -73,9 +73,11 @@ static void writeConfig(const Site &site) {
   writeFile(site.home + "/qz.conf", "SERVER = master1\nUSE_KMTL = AUTOMATIC\n" + port + site.options.confExtra);
 }
 
-// Execs `args` in the C locale, with TESSARK_HOME=`home` when given and `env` added.
+// Execs `args` in the C locale, with TESSARK_HOME=`home` when given, `env`
+// added and both output streams on `output` when given.
 [[noreturn]] static void execute(std::vector<std::string> args, const std::string &home,
-                                 const std::vector<std::string> &env = {}) {
+                                 const std::vector<std::string> &env = {}, int output = -1) {
+  if (output >= 0) dup2(output, 1), dup2(output, 2);
   unsetenv("LC_ALL");
   unsetenv("LC_MESSAGES");
   setenv("LANG", "C", 1);
@@ -120,11 +122,7 @@ static void launch(Site &site, bool import) {
     args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
     unlink(ready.c_str());
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if ((site.pid = fork()) == 0) {
-      dup2(fd, 1);
-      dup2(fd, 2);
-      execute(args, site.home);
-    }
+    if ((site.pid = fork()) == 0) execute(args, site.home, {}, fd);
     close(fd);
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))
