@@ -8,7 +8,7 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "tests/run_result.h"
+#include "tests/shared.h"
 
 using Lines = std::vector<std::string>;
 // What the tool prints on stderr for a failure that only the log explains.

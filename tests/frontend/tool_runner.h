@@ -5,7 +5,7 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "tests/run_result.h"
+#include "tests/shared.h"
 
 // The tool with LANG=C unless `env` sets it; as `uid` (and that group) unless -1.
 RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vector<std::string> env = {},

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/run_result.h"
+#include "tests/shared.h"
 
 class TempHome : public ::testing::Test {
 protected:

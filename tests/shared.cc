@@ -1,4 +1,4 @@
-#include "tests/run_result.h"
+#include "tests/shared.h"
 
 #include <csignal>
 #include <cstdio>
