@@ -71,9 +71,7 @@ TEST_P(ChangeTest, LeavesExactlyWhatTheRowSays) {
   if (before) shownBy(site, c.check, false);
   size_t earlier = ftCalls(site).size();
   RunResult r = runTool(site, c.args);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
+  expectRun(r, c.out, c.err, c.status);
   Lines calls = ftCalls(site);
   EXPECT_EQ(Lines(calls.begin() + earlier, calls.end()), c.calls);
   expectLogged(site, c.logged);

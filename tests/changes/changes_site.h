@@ -6,13 +6,6 @@
 
 #include "harness.h"
 
-// What the tool prints on stderr for a refusal reported with `message`.
-inline std::string refusalText(const std::string &message, const std::string &reason, int code,
-                               const std::string &extra = "") {
-  return message + "\n\nEXIT error: " + reason + "\nEXIT status = " + std::to_string(code) + "\n" +
-         (extra.empty() ? "" : extra + "\n");
-}
-
 inline Lines sorted(Lines all) {
   std::sort(all.begin(), all.end());
   return all;

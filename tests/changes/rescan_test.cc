@@ -74,9 +74,7 @@ TEST_P(RescanTest, LeavesExactlyWhatTheRowSays) {
   if (c.faultWorker) signaller = std::thread(faultTheWorker, std::cref(site));
   RunResult r = runTool(site, c.args, c.fast ? fastClock() : std::vector<std::string>{});
   if (signaller.joinable()) signaller.join();
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
+  expectRun(r, c.out, c.err, c.status);
   if (!c.calls.empty()) {
     EXPECT_EQ(sorted(ftCalls(site)), sorted(c.calls));
   }

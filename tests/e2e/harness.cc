@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <ftw.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -16,17 +15,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const std::string &path, const std::string &text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 std::string demoInventory() { return readFile(QZ_SOURCE_DIR "/qzsld/demo/inventory.json"); }
 
@@ -43,19 +31,19 @@ struct RemoveHomes : ::testing::Environment {
 static RemoveHomes *const made = new RemoveHomes;
 static ::testing::Environment *const registered = ::testing::AddGlobalTestEnvironment(made);
 
-int boundSocket(int port) {
+int loopbackSocket(int port, bool connected) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(port);
-  if (bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
+  if ((connected ? connect : bind)(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0) return fd;
   close(fd);
   return -1;
 }
 
 static int freePort() {
-  int fd = boundSocket(0);
+  int fd = loopbackSocket(0);
   sockaddr_in address{};
   socklen_t length = sizeof address;
   if (fd < 0 || getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
@@ -74,11 +62,10 @@ static int waitFor(pid_t pid, long ms) {
   }
 }
 
-// Signals `pid` and waits up to `ms` milliseconds; then kills it. Its wait status.
-static int stop(pid_t pid, int signal, long ms) {
-  kill(pid, signal);
-  int status = waitFor(pid, ms);
-  return status != -1 ? status : stop(pid, SIGKILL, 5000);
+// A SIGKILL cannot be refused: waiting for its end needs no bound.
+static void killAndReap(pid_t pid) {
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
 }
 
 static void writeConfig(const Site &site) {
@@ -86,14 +73,11 @@ static void writeConfig(const Site &site) {
   writeFile(site.home + "/qz.conf", "SERVER = master1\nUSE_KMTL = AUTOMATIC\n" + port + site.options.confExtra);
 }
 
-// Forks and execs `args` with its output on `out` and `err`, in the C locale
-// and with TESSARK_HOME=`home` when given.
-static pid_t spawn(std::vector<std::string> args, int out, int err, const std::string &home,
-                   const std::vector<std::string> &env = {}) {
-  pid_t pid = fork();
-  if (pid != 0) return pid;
-  dup2(out, 1);
-  dup2(err, 2);
+// Execs `args` in the C locale, with TESSARK_HOME=`home` when given, `env`
+// added and both output streams on `output` when given.
+[[noreturn]] static void execute(std::vector<std::string> args, const std::string &home,
+                                 const std::vector<std::string> &env = {}, int output = -1) {
+  if (output >= 0) dup2(output, 1), dup2(output, 2);
   unsetenv("LC_ALL");
   unsetenv("LC_MESSAGES");
   setenv("LANG", "C", 1);
@@ -106,23 +90,12 @@ static pid_t spawn(std::vector<std::string> args, int out, int err, const std::s
   _exit(127);
 }
 
-// Runs `program` with `args` to completion (killed after `seconds`) with its output captured.
-static RunResult runToEnd(const char *program, const std::vector<std::string> &args, const std::string &home,
-                          const std::vector<std::string> &env, int seconds) {
-  char outName[] = "/tmp/qzrun.out.XXXXXX", errName[] = "/tmp/qzrun.err.XXXXXX";
-  int out = mkstemp(outName), err = mkstemp(errName);
-  std::vector<std::string> all = {program};
-  all.insert(all.end(), args.begin(), args.end());
-  pid_t pid = spawn(all, out, err, home, env);
-  int status = waitFor(pid, seconds * 1000L);
-  if (status == -1) status = stop(pid, SIGKILL, 5000);
-  close(out);
-  close(err);
-  RunResult result{readFile(outName), readFile(errName),
-                   WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
-  unlink(outName);
-  unlink(errName);
-  return result;
+// Runs `command` followed by `args` to completion (killed after `seconds`)
+// with its output captured.
+static RunResult runToEnd(std::vector<std::string> command, const std::vector<std::string> &args,
+                          const std::string &home, const std::vector<std::string> &env = {}, int seconds = 120) {
+  command.insert(command.end(), args.begin(), args.end());
+  return capture([&] { execute(command, home, env); }, seconds);
 }
 
 // The command line that runs the rest as `user` with its primary group and
@@ -149,12 +122,12 @@ static void launch(Site &site, bool import) {
     args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
     unlink(ready.c_str());
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    site.pid = spawn(args, fd, fd, site.home);
+    if ((site.pid = fork()) == 0) execute(args, site.home, {}, fd);
     close(fd);
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))
       if (access(ready.c_str(), F_OK) == 0) return;
-    if (running) stop(site.pid, SIGKILL, 0);
+    if (running) killAndReap(site.pid);
     site.pid = -1;
     if (site.options.defaultPort) break;
     site.port = freePort();
@@ -189,7 +162,7 @@ int signalSite(Site &site, int signal) {
   if (site.pid <= 0) return -1;
   kill(site.pid, signal);
   int status = waitFor(site.pid, 10000);
-  if (status == -1) stop(site.pid, SIGKILL, 5000);
+  if (status == -1) killAndReap(site.pid);
   site.pid = -1;
   return status;
 }
@@ -201,18 +174,17 @@ void restartSite(Site &site) {
 
 RunResult runTool(const Site &site, const std::vector<std::string> &args, const std::vector<std::string> &env,
                   int timeoutSeconds) {
-  return runToEnd(QZFTCONFIG_BIN, args, site.home, env, timeoutSeconds);
+  return runToEnd({QZFTCONFIG_BIN}, args, site.home, env, timeoutSeconds);
 }
 
 RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
-  std::vector<std::string> all = switchTo(user);
-  all.push_back(QZFTCONFIG_BIN);
-  all.insert(all.end(), args.begin(), args.end());
-  return runToEnd(all[0].c_str(), std::vector<std::string>(all.begin() + 1, all.end()), site.home, {}, 120);
+  std::vector<std::string> command = switchTo(user);
+  command.push_back(QZFTCONFIG_BIN);
+  return runToEnd(command, args, site.home);
 }
 
 RunResult runService(const std::vector<std::string> &args, const std::string &home) {
-  return runToEnd(QZSLD_BIN, args, home, {}, 120);
+  return runToEnd({QZSLD_BIN}, args, home);
 }
 
 // libfaketime's own condition-variable wrappers hide omniORB's waits from a

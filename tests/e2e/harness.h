@@ -8,15 +8,12 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "tests/shared.h"
+
 using Lines = std::vector<std::string>;
 // What the tool prints on stderr for a failure that only the log explains.
 const char *const GENERIC_FAILURE = "Encountered with an error, check the log for details\n\n";
 const char *const CORBA_FAILURE = "Got Corba Exception, see log for details\n\n";
-
-struct RunResult {
-  std::string out, err;  // standard output and error, exactly
-  int status;            // exit status, or 128 + signal number
-};
 
 struct SiteOptions {
   std::string inventory;              // inventory JSON text ("" = empty site)
@@ -45,8 +42,9 @@ inline void stopSite(Site &site) { signalSite(site, SIGTERM); }
 // Starts qzsld again on the same database and port, without re-importing.
 void restartSite(Site &site);
 
-// A TCP socket bound to 127.0.0.1:`port` (0: a free one), or -1 when the port is taken.
-int boundSocket(int port);
+// A TCP socket bound to 127.0.0.1:`port` (0: a free one), or connected to
+// it; -1 when the port is taken or nothing listens there.
+int loopbackSocket(int port, bool connected = false);
 
 // Runs qzsld with `args` (and TESSARK_HOME=`home` when given) to completion.
 RunResult runService(const std::vector<std::string> &args, const std::string &home = "");
@@ -68,8 +66,6 @@ std::string debugLog(const Site &site);
 // The debug log as "<level> <text>" lines, without the trace lines of start-up.
 std::vector<std::string> logLines(const Site &site);
 
-std::string readFile(const std::string &path);
-void writeFile(const std::string &path, const std::string &text);
 // The demo inventory shipped with qzsld.
 std::string demoInventory();
 
@@ -80,6 +76,13 @@ std::string refusalRule(const std::string &op, int code, const std::string &mess
                         const std::string &arg = "", const std::string &extra = "");
 // A rule answering `op` (for `arg` only, when given) with `result`, a JSON text.
 std::string replyRule(const std::string &op, const std::string &result, const std::string &arg = "");
+
+// What the tool prints on stderr for a refusal reported with `message`.
+inline std::string refusalText(const std::string &message, const std::string &reason, int code,
+                               const std::string &extra = "") {
+  return message + "\n\nEXIT error: " + reason + "\nEXIT status = " + std::to_string(code) + "\n" +
+         (extra.empty() ? "" : extra + "\n");
+}
 
 // Names each test of a table after its row.
 template <typename Row> std::string rowName(const ::testing::TestParamInfo<Row> &info) {

@@ -2,10 +2,7 @@
 // qzsld admits callers by the user who owns their connection, and the tool
 // talks only to a service run by root or the service's account.
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
+#include <algorithm>
 #include <unistd.h>
 
 #include "harness.h"
@@ -26,13 +23,14 @@ struct CallRow {
 
 void PrintTo(const CallRow &row, std::ostream *os) { *os << row.name; }
 
-// A refusal as the tool reports it: the command's own head, then the service's text.
-std::string refusedWith(const std::string &head, const std::string &what) {
-  return head + "\n\nEXIT error: " + REFUSED + what + "\nEXIT status = 140\n";
+// A refusal of `what` to daemon: the command's own head, then the service's text.
+CallRow refused(const std::string &name, const std::vector<std::string> &args, const std::string &head,
+                const std::string &what) {
+  return {name, "daemon", args, "", refusalText(head, REFUSED + what, 140), 140, what};
 }
 
 struct Trust : ::testing::TestWithParam<CallRow> {
-  static Site site;
+  inline static Site site;
   static void SetUpTestSuite() {
     SiteOptions options;
     options.inventory = demoInventory();
@@ -42,38 +40,26 @@ struct Trust : ::testing::TestWithParam<CallRow> {
     site = startSite(options);
     // Idle connections ahead of the tool's take up qzsld's threads per
     // connection, so that the rows' calls are served by its thread pool.
-    for (int i = 0; i < 60; ++i) idle.push_back(connectToService());
-  }
-  static int connectToService() {
-    sockaddr_in service{};
-    service.sin_family = AF_INET;
-    service.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    service.sin_port = htons(site.port);
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    return connect(fd, reinterpret_cast<sockaddr *>(&service), sizeof service) == 0 ? fd : -1;
+    for (int i = 0; i < 60; ++i) idle.push_back(loopbackSocket(site.port, true));
   }
   static void TearDownTestSuite() {
     for (int fd : idle) close(fd);
     stopSite(site);
   }
-  static std::vector<int> idle;
+  inline static std::vector<int> idle;
 };
-Site Trust::site;
-std::vector<int> Trust::idle;
 
 // The debug log is made by the first run; one user's log cannot be another's.
 RunResult runAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
   unlink((site.home + "/logs/admin/qzftconfig.log").c_str());
-  return user.empty() ? runTool(site, args) : runToolAs(user, site, args);
+  return runToolAs(user, site, args);
 }
 
 TEST_P(Trust, CallsByUser) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
   const CallRow &row = GetParam();
   RunResult r = runAs(row.user, site, row.args);
-  EXPECT_EQ(r.out, row.out);
-  EXPECT_EQ(r.err, row.err);
-  EXPECT_EQ(r.status, row.status);
+  expectRun(r, row.out, row.err, row.status);
   std::vector<std::string> calls = ftCalls(site);
   ASSERT_FALSE(calls.empty());
   if (!row.refusal.empty()) {
@@ -88,30 +74,16 @@ TEST_P(Trust, CallsByUser) {
 // a lost connection, before any request, and qzsld says why.
 TEST_F(Trust, OneUserIsServedOnAtMost32Connections) {
   if (getuid() != 0) GTEST_SKIP() << "needs root to run as other users";
-  int ready[2], hold[2];
-  ASSERT_EQ(pipe(ready) | pipe(hold), 0);
-  pid_t holder = fork();
-  if (holder == 0) {
-    close(hold[1]);
-    if (setgid(1) != 0 || setuid(1) != 0) _exit(1);  // daemon
-    for (int i = 0; i < 32; ++i)
-      if (connectToService() < 0) _exit(1);
-    char byte = 0;
-    _exit(write(ready[1], &byte, 1) != 1 || read(hold[0], &byte, 1) != 0);
-  }
-  close(ready[1]);
-  close(hold[0]);
-  char byte;
-  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  // The kernel counts a connection for the user who made its socket.
+  ASSERT_EQ(seteuid(1), 0);  // daemon
+  std::vector<int> held;
+  for (int i = 0; i < 32; ++i) held.push_back(loopbackSocket(site.port, true));
+  ASSERT_EQ(seteuid(0), 0);
+  ASSERT_EQ(std::count(held.begin(), held.end(), -1), 0);
   size_t calls = journal(site).size();
   RunResult r = runAs("daemon", site, {"-ls"});
-  close(hold[1]);
-  int status = -1;
-  waitpid(holder, &status, 0);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, GENERIC_FAILURE);
-  EXPECT_EQ(r.status, 130);
+  for (int fd : held) close(fd);
+  expectRun(r, "", GENERIC_FAILURE, 130);
   EXPECT_EQ(journal(site).size(), calls);
   EXPECT_NE(readFile(site.home + "/qzsld.out")
                 .find("qzsld: user daemon (uid 1) holds 32 connections already; refusing another\n"),
@@ -123,17 +95,13 @@ const std::string CHANGED = "FT server settings changed successfully\n\n";
 INSTANTIATE_TEST_SUITE_P(
     Rows, Trust,
     ::testing::Values(
-        CallRow{"ChangeRefused", "daemon", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "disabled"}, "",
-                refusedWith("Failed to change FT server settings", "change FT servers"), 140, "change FT servers"},
-        CallRow{"DeleteRefused", "daemon", {"-deleteserver", "ftmedia02"}, "",
-                refusedWith("Failed to delete the FT server", "delete FT servers"), 140, "delete FT servers"},
-        CallRow{"RescanRefused", "daemon", {"-rescanclient", "sanclient01"}, "",
-                refusedWith("Failed to rescan the SAN client : sanclient01", "rescan SAN clients"), 140, "rescan SAN clients"},
-        CallRow{"SetconfigRefused", "daemon", {"-setconfig", "-np", "3"}, "",
-                refusedWith("Failed to configure defaults", "change FT settings"), 140, "change FT settings"},
-        CallRow{"ReadRefused", "daemon", {"-ls"}, "",
-                refusedWith("Failed to get FT server details", "read the FT inventory"), 140,
-                "read the FT inventory"},
+        refused("ChangeRefused", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "disabled"},
+                "Failed to change FT server settings", "change FT servers"),
+        refused("DeleteRefused", {"-deleteserver", "ftmedia02"}, "Failed to delete the FT server", "delete FT servers"),
+        refused("RescanRefused", {"-rescanclient", "sanclient01"}, "Failed to rescan the SAN client : sanclient01",
+                "rescan SAN clients"),
+        refused("SetconfigRefused", {"-setconfig", "-np", "3"}, "Failed to configure defaults", "change FT settings"),
+        refused("ReadRefused", {"-ls"}, "Failed to get FT server details", "read the FT inventory"),
         CallRow{"MemberChanges", "nobody", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "active"}, CHANGED, "", 0, ""},
         CallRow{"RootChanges", "", {"-cs", "-Me", "ftmedia02", "-l", "6", "-state", "disabled"}, CHANGED, "", 0, ""}),
     rowName<CallRow>);
@@ -163,20 +131,17 @@ TEST_P(TrustedService, Runs) {
   options.confExtra = row.confExtra + LEAVE_TO_SERVICE;
   Site site = startSite(options);
   RunResult r = runAs(row.toolUser, site, row.args);
-  std::string port = std::to_string(site.port);
   if (row.status == 0) {
     RunResult root = runAs("", site, row.args);
-    EXPECT_EQ(r.out, root.out);
     EXPECT_EQ(root.status, 0);
+    expectRun(r, root.out, "", 0);
   } else {
     std::string err = row.err;
-    err.replace(err.find("<port>"), 6, port);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, err + "\n");
+    err.replace(err.find("<port>"), 6, std::to_string(site.port));
+    expectRun(r, "", err + "\n", row.status);
     EXPECT_EQ(journal(site), std::vector<std::string>{});
     EXPECT_NE(debugLog(site).find(" 16 qzftconfig: " + err + "\n"), std::string::npos) << debugLog(site);
   }
-  EXPECT_EQ(r.status, row.status) << r.err;
   stopSite(site);
 }
 

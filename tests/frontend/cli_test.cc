@@ -10,11 +10,10 @@
 
 namespace {
 
+// Each usage text, after its "USAGE:" line.
 const std::map<std::string, std::string> usageTexts = {
-    {"-deleteclient", "\nUSAGE:\n"
-         "    qzftconfig -[dc]deleteclient <client_name>"},
-    {"-changeclient", "\nUSAGE:\n"
-         "    qzftconfig -[cc]changeclient -C <client_name>\n"
+    {"-deleteclient", "    qzftconfig -[dc]deleteclient <client_name>"},
+    {"-changeclient", "    qzftconfig -[cc]changeclient -C <client_name>\n"
          "               {[-ftpref <preferred | always | never | fail>\n"
          "                 -ftwait <minutes> -ftrwait <minutes>]\n"
          "               |[-np <number_of_ports>]}\n"
@@ -23,28 +22,20 @@ const std::map<std::string, std::string> usageTexts = {
          "    2. Usage of -ftpref and -np is mutually exclusive\n"
          "    3. If FT resources do not exist, \"always\" and \"preferred\" switch to LAN\n"
          "       transport and \"fail\" immediately fails the job. \"never\" always uses LAN transport."},
-    {"-listclients", "\nUSAGE:\n"
-         "    qzftconfig -[lc]listclients [-verbose]\n"
+    {"-listclients", "    qzftconfig -[lc]listclients [-verbose]\n"
          "                [-C <client_name> | -Me <media_server> | -M <master_server>]"},
-    {"-deleteserver", "\nUSAGE:\n"
-         "    qzftconfig -[ds]deleteserver <media_server>"},
-    {"-list_telemetry", "\nUSAGE:\n"
-         "    qzftconfig -[ll]list_telemetry [-verbose] [-json | -json_compact]\n"
+    {"-deleteserver", "    qzftconfig -[ds]deleteserver <media_server>"},
+    {"-list_telemetry", "    qzftconfig -[ll]list_telemetry [-verbose] [-json | -json_compact]\n"
          "                [-C <client_name> | -Me <media_server> | -M <master_server>]"},
-    {"-changeserver", "\nUSAGE:\n"
-         "    qzftconfig -[cs]changeserver -Me <media_server>\n"
+    {"-changeserver", "    qzftconfig -[cs]changeserver -Me <media_server>\n"
          "               -l <connection_limit> -state <active | disabled>"},
-    {"-listservers", "\nUSAGE:\n"
-         "    qzftconfig -[ls]listservers [-verbose]\n"
+    {"-listservers", "    qzftconfig -[ls]listservers [-verbose]\n"
          "                [-Me <media_server> | -M <master_server>]"},
-    {"-listtargets", "\nUSAGE:\n"
-         "    qzftconfig -[lt]listtargets [-verbose]\n"
+    {"-listtargets", "    qzftconfig -[lt]listtargets [-verbose]\n"
          "                [-Me <media_server>]"},
-    {"-listactive", "\nUSAGE:\n"
-         "    qzftconfig -[la]listactive [-verbose]\n"
+    {"-listactive", "    qzftconfig -[la]listactive [-verbose]\n"
          "                [-C <client_name> | -Me <media_server>]"},
-    {"-setconfig", "\nUSAGE:\n"
-         "    qzftconfig -setconfig [-M <master_server>]\n"
+    {"-setconfig", "    qzftconfig -setconfig [-M <master_server>]\n"
          "               {-ftpref <preferred | always | never | fail>\n"
          "                -ftwait <minutes> -ftrwait <minutes>\n"
          "               |[-np <number_of_ports>] [-ncp <number_of_clients_per_target_port>]}\n"
@@ -54,17 +45,13 @@ const std::map<std::string, std::string> usageTexts = {
          "    3. Usage of -ftpref and -np or -ncp is mutually exclusive\n"
          "    4. If FT resources do not exist, \"always\" and \"preferred\" switch to LAN\n"
          "       transport and \"fail\" immediately fails the job. \"never\" always uses LAN transport."},
-    {"-getconfig", "\nUSAGE:\n"
-         "    qzftconfig -getconfig [-M <master_server>] [-verbose]\n"
+    {"-getconfig", "    qzftconfig -getconfig [-M <master_server>] [-verbose]\n"
          "\n"
          "Note:\n"
          "    1. If -M option is not used, local machine's master server is assumed"},
-    {"-rescanclient", "\nUSAGE:\n"
-         "    qzftconfig -[rc]rescanclient <client_name>"},
-    {"-rescanallclients", "\nUSAGE:\n"
-         "    qzftconfig -[ra]rescanallclients [-verbose]"},
-    {"-help", "\nUSAGE:\n"
-         "    qzftconfig [-deleteclient] [-changeclient] [-rescanclient]\n"
+    {"-rescanclient", "    qzftconfig -[rc]rescanclient <client_name>"},
+    {"-rescanallclients", "    qzftconfig -[ra]rescanallclients [-verbose]"},
+    {"-help", "    qzftconfig [-deleteclient] [-changeclient] [-rescanclient]\n"
          "               [-rescanallclients] [-listclients] [-deleteserver]\n"
          "               [-changeserver] [-listservers] [-listtargets] [-listactive]\n"
          "\t\t\t   [-setconfig] [-getconfig] [-verbose] [-list_telemetry] [-help]\n"
@@ -94,7 +81,7 @@ const char *const errorTexts[] = {
     "-ftpref and -ncp are mutually exclusive options",
 };
 
-std::string usage(const std::string &command) { return usageTexts.at(command) + "\n\n"; }
+std::string usage(const std::string &command) { return "\nUSAGE:\n" + usageTexts.at(command) + "\n\n"; }
 
 std::string error(int code, const std::string &command) {
   return "\n" + std::string(errorTexts[code]) + "\n" + usage(command);
@@ -117,13 +104,9 @@ struct Case {
 void expectRuns(const std::vector<Case> &cases) {
   static TestHome home;
   for (const Case &c : cases) {
-    std::string line = "qzftconfig";
-    for (const std::string &arg : c.args) line += " [" + arg + "]";
-    SCOPED_TRACE(line);
+    SCOPED_TRACE(::testing::PrintToString(c.args));
     RunResult r = runTool(home, c.args);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, c.err);
-    EXPECT_EQ(r.status, c.status);
+    expectRun(r, "", c.err, c.status);
   }
 }
 
@@ -147,7 +130,7 @@ TEST(Cli, HelpAndKeywords) {
       {{"-ra", "foo"}, usage("-rescanallclients")},
       {{"-rescanallclients", "a", "b"}, NO_SERVICE, 130},
   };
-  for (const auto &[keyword, text] : usageTexts) cases.push_back({{"-help", keyword}, text + "\n\n"});
+  for (const auto &entry : usageTexts) cases.push_back({{"-help", entry.first}, usage(entry.first)});
   expectRuns(cases);
 }
 

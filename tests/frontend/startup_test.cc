@@ -18,12 +18,6 @@ const std::string NO_SERVICE = "Encountered with an error, check the log for det
 const std::string SUPERUSER = "qzftconfig: must be superuser to execute\n";
 const std::string CHECK = " check_if_local_qzu_admin_for_secure_command: ";
 
-void expectRun(const RunResult &r, const std::string &err, int status) {
-  EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, err);
-  EXPECT_EQ(r.status, status);
-}
-
 // A configuration that cannot be read ends the run with the read's own
 // result, ahead of any argument error; the least values of each key pass.
 TEST(Startup, ConfigurationReadOrRefused) {
@@ -37,55 +31,50 @@ TEST(Startup, ConfigurationReadOrRefused) {
             20}}) {
     SCOPED_TRACE(conf);
     TestHome home(conf);
-    expectRun(runTool(home, {"-dc", "a:b"}), err, status);
+    expectRun(runTool(home, {"-dc", "a:b"}), "", err, status);
   }
 }
 
-// The log directory may be open to everyone: whatever was planted at the
-// log's path is refused without blocking, and nothing is written or created
-// through it.
+// The log directory may be open to everyone, and the installed one is
+// root's: whatever was planted at the log's path stops root and any other
+// caller without blocking, and nothing is written or created through it. A
+// caller other than root whom the rights check allows runs without a log
+// where he may not write one, never into root's file.
 TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
   TestHome none;
-  expectRun(runTool(none, {"-lc"}), NO_SERVICE, 130);
+  expectRun(runTool(none, {"-lc"}), "", NO_SERVICE, 130);
   EXPECT_FALSE(std::filesystem::exists(none.path("logs")));
-
-  for (const auto &[plant, reason] : std::vector<std::pair<std::string, std::string>>{
-           {"mkdir", "Is a directory (21)"},
-           {"mkfifo", "No such device or address (6)"},
-           {"ln -s ../../absent", "Too many levels of symbolic links (40)"},
-           {"ln -s ../../qz.conf", "Too many levels of symbolic links (40)"},
-           {"ln qz.conf", "Too many links (31)"}}) {
-    SCOPED_TRACE(plant);
-    TestHome blocked;
-    blocked.makeLogDir(0777);
-    ASSERT_EQ(system(("cd " + blocked.dir + " && " + plant + " logs/admin/qzftconfig.log").c_str()), 0);
-    expectRun(runTool(blocked, {"-lc"}), "qzftconfig: terminating - cannot open debug file: " + reason + "\n\n", 12);
-    EXPECT_FALSE(std::filesystem::exists(blocked.path("absent")));
-    EXPECT_EQ(readFile(blocked.path("qz.conf")), "SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\n");
-  }
-}
-
-// The installed log folder is root's. A caller other than root whom the
-// rights check allows runs without a log where he may not write one (never
-// into root's file), and is stopped like root by anything planted there.
-TEST(Startup, DebugLogOfCallersOtherThanRoot) {
-  if (getuid() != 0) GTEST_SKIP() << "needs root to run as nobody";
-  const std::string blocked = "qzftconfig: terminating - cannot open debug file: Too many levels of symbolic links (40)\n\n";
-  for (const auto &[mode, plant, err, status, logged] :
-       std::vector<std::tuple<mode_t, std::string, std::string, int, bool>>{
-           {0755, ":", NO_SERVICE, 130, false},
-           {0777, "echo root > logs/admin/qzftconfig.log", NO_SERVICE, 130, false},
-           {0777, ":", NO_SERVICE, 130, true},
-           {0777, "ln -s ../../qz.conf logs/admin/qzftconfig.log", blocked, 12, false}}) {
-    SCOPED_TRACE(std::to_string(mode) + " " + plant);
-    TestHome home("SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = 1\n");
+  auto blocked = [](const char *reason) {
+    return "qzftconfig: terminating - cannot open debug file: " + std::string(reason) + "\n\n";
+  };
+  const std::string at = " logs/admin/qzftconfig.log", loop = blocked("Too many levels of symbolic links (40)"),
+                    conf = "SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = 1\n";
+  const uid_t root = (uid_t)-1, nobody = 65534;
+  for (const auto &[uid, mode, plant, err, status, logged] :
+       std::vector<std::tuple<uid_t, mode_t, std::string, std::string, int, bool>>{
+           {root, 0777, "mkdir" + at, blocked("Is a directory (21)"), 12, false},
+           {root, 0777, "mkfifo" + at, blocked("No such device or address (6)"), 12, false},
+           {root, 0777, "ln -s ../../absent" + at, loop, 12, false},
+           {root, 0777, "ln -s ../../qz.conf" + at, loop, 12, false},
+           {root, 0777, "ln qz.conf" + at, blocked("Too many links (31)"), 12, false},
+           {nobody, 0755, ":", NO_SERVICE, 130, false},
+           {nobody, 0777, "echo root >" + at, NO_SERVICE, 130, false},
+           {nobody, 0777, ":", NO_SERVICE, 130, true},
+           {nobody, 0777, "ln -s ../../qz.conf" + at, loop, 12, false}}) {
+    if (uid == nobody && getuid() != 0) continue;  // only root may run as nobody
+    SCOPED_TRACE(std::to_string(uid) + " " + std::to_string(mode) + " " + plant);
+    TestHome home(conf);
     home.makeLogDir(mode);
     ASSERT_EQ(system(("cd " + home.dir + " && " + plant).c_str()), 0);
-    std::string before = home.debugLog();
-    expectRun(runTool(home, {"-lc"}, {}, 65534 /* nobody */), err, status);
-    EXPECT_EQ(home.debugLog().find("use_kmtl == USE_KMTL_REQUIRED") != std::string::npos, logged) << home.debugLog();
+    // Only a file is read: a FIFO would wait for a writer.
+    auto log = [&] { return std::filesystem::is_regular_file(home.path(at.substr(1))) ? home.debugLog() : ""; };
+    std::string before = log();
+    expectRun(runTool(home, {"-lc"}, {}, uid), "", err, status);
+    EXPECT_FALSE(std::filesystem::exists(home.path("absent")));
+    EXPECT_EQ(readFile(home.path("qz.conf")), conf);
+    EXPECT_EQ(log().find("use_kmtl == USE_KMTL_REQUIRED") != std::string::npos, logged) << log();
     if (!logged) {
-      EXPECT_EQ(home.debugLog(), before);
+      EXPECT_EQ(log(), before);
     }
   }
 }
@@ -95,9 +84,9 @@ TEST(Startup, DebugLogOfCallersOtherThanRoot) {
 TEST(Startup, DebugLogAfterRotation) {
   TestHome home;
   home.makeLogDir();
-  expectRun(runTool(home, {"-lc", "-C", "before"}), NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc", "-C", "before"}), "", NO_SERVICE, 130);
   std::filesystem::rename(home.path("logs/admin/qzftconfig.log"), home.path("logs/admin/qzftconfig.log.1"));
-  expectRun(runTool(home, {"-lc", "-C", "after"}), NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc", "-C", "after"}), "", NO_SERVICE, 130);
   std::string rotated = readFile(home.path("logs/admin/qzftconfig.log.1")), current = home.debugLog();
   EXPECT_NE(rotated.find("-lc -C before"), std::string::npos) << rotated;
   EXPECT_EQ(rotated.find("after"), std::string::npos) << rotated;
@@ -112,7 +101,7 @@ TEST(Startup, LongHomeIsUsedWhole) {
   home.dir += "/" + name + "/" + name + "/" + name + "/" + name + "/" + name;
   home.makeLogDir();
   std::filesystem::copy_file(root + "/qz.conf", home.path("qz.conf"));
-  expectRun(runTool(home, {"-lc"}), NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc"}), "", NO_SERVICE, 130);
   EXPECT_NE(home.debugLog().find("command line: "), std::string::npos);
   for (int i = 0; i < 12; ++i) home.dir += "/" + name;
   EXPECT_EQ(runTool(home, {"-lc"}).status, 12);
@@ -137,20 +126,17 @@ TEST(Startup, VersionAndHelpAnswerEveryCaller) {
     const RunResult version = runTool(*home, {"--version"}, {}, uid), help = runTool(*home, {"--help"}, {}, uid);
     EXPECT_EQ(version.out, "qzftconfig " QZ_VERSION "\n");
     EXPECT_EQ(help.out, usage.err);
-    for (const RunResult &r : {version, help}) {
-      EXPECT_EQ(r.err, "");
-      EXPECT_EQ(r.status, 0);
-    }
+    for (const RunResult &r : {version, help}) EXPECT_EQ(r.err + "status " + std::to_string(r.status), "status 0");
   }
 }
 
 struct RightsCase {
-  std::string conf;        // the USE_KMTL value
   std::string credential;  // empty: none; else run in the home once ca.pem and nobody.pem are there
-  std::string err;
-  int status;
   std::string logLine;
+  std::string err = SUPERUSER;
+  int status = 140;
   std::vector<std::string> env = {};
+  std::string conf = "AUTOMATIC";  // the USE_KMTL value
 };
 
 // Passing the check means reaching the command, which finds no service here;
@@ -181,42 +167,38 @@ TEST(Rights, UnprivilegedCaller) {
     return env;
   };
   const std::string cred = " 2 checkUserCredential: ", failed = " 2" + CHECK + "checkUserCredential failed: ",
-                    automatic = "AUTOMATIC", in = "cp $CERTS/", to = " var/credentials/nobody.pem",
+                    in = "cp $CERTS/", to = " var/credentials/nobody.pem",
                     passed = " 2" + CHECK + "use_kmtl == USE_KMTL_AUTOMATIC\n";
   for (const RightsCase &c : std::vector<RightsCase>{
-           {automatic, "", SUPERUSER, 140, failed + "2\n"},
-           {automatic, "", "qzftconfig: Ausführung nur als Superuser möglich\n", 140, " 16" + CHECK + SUPERUSER,
-            {"LANG=de_DE.UTF-8"}},
-           {automatic, ":", NO_SERVICE, 130, passed},
-           {"PROHIBITED", ":", SUPERUSER, 140, " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n"},
-           {"REQUIRED", "", NO_SERVICE, 130, " 2" + CHECK + "use_kmtl == USE_KMTL_REQUIRED\n"},
+           {"", failed + "2\n"},
+           {"", " 16" + CHECK + SUPERUSER, "qzftconfig: Ausführung nur als Superuser möglich\n", 140, {"LANG=de_DE.UTF-8"}},
+           {":", passed, NO_SERVICE, 130},
+           {":", " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n", SUPERUSER, 140, {}, "PROHIBITED"},
+           {"", " 2" + CHECK + "use_kmtl == USE_KMTL_REQUIRED\n", NO_SERVICE, 130, {}, "REQUIRED"},
            // Every certificate in ca.pem is trusted, an intermediate CA too.
-           {automatic, "cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", NO_SERVICE, 130, passed},
-           {automatic, "cp $CERTS/mid.pem var/credentials/ca.pem && cp $CERTS/bymid.pem var/credentials/nobody.pem",
-            NO_SERVICE, 130, passed},
-           {automatic, in + "byother.pem" + to, SUPERUSER, 140, cred + "certificate does not verify: "},
-           {automatic, in + "old.pem" + to, SUPERUSER, 140, failed + "5\n"},
-           {automatic, in + "new.pem" + to, SUPERUSER, 140, failed + "4\n"},
-           {automatic, in + "isca.pem" + to, SUPERUSER, 140, cred + "the certificate is a CA certificate"},
+           {"cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", passed, NO_SERVICE, 130},
+           {"cp $CERTS/mid.pem var/credentials/ca.pem && cp $CERTS/bymid.pem" + to, passed, NO_SERVICE, 130},
+           {in + "byother.pem" + to, cred + "certificate does not verify: "},
+           {in + "old.pem" + to, failed + "5\n"},
+           {in + "new.pem" + to, failed + "4\n"},
+           {in + "isca.pem" + to, cred + "the certificate is a CA certificate"},
            // A version 1 certificate that issued itself could sign others, trusted or not.
-           {automatic, "cp $CERTS/v1.pem var/credentials/ca.pem && cp $CERTS/v1.pem var/credentials/nobody.pem",
-            SUPERUSER, 140, cred + "the certificate is a CA certificate (X509_check_ca gives 3)\n"},
-           {automatic, in + "dot.pem" + to, SUPERUSER, 140,
-            cred + "the certificate's subject CN is not the login name nobody\n"},
-           {automatic, "echo garbage > var/credentials/nobody.pem", SUPERUSER, 140, failed + "3\n"},
-           {automatic, "echo garbage > var/credentials/ca.pem", SUPERUSER, 140, cred + "ca.pem holds no certificate"},
+           {"cp $CERTS/v1.pem var/credentials/ca.pem && cp $CERTS/v1.pem" + to,
+            cred + "the certificate is a CA certificate (X509_check_ca gives 3)\n"},
+           {in + "dot.pem" + to, cred + "the certificate's subject CN is not the login name nobody\n"},
+           {"echo garbage >" + to, failed + "3\n"},
+           {"echo garbage > var/credentials/ca.pem", cred + "ca.pem holds no certificate"},
            // Every file and folder read must be root's and writable by no one else; no link is followed.
-           {automatic, "chmod g+w var/credentials", SUPERUSER, 140, "/var/credentials: writable by group or others\n"},
-           {automatic, "chmod o+w .", SUPERUSER, 140, ": writable by group or others\n"},
-           {automatic, "chmod o+w var/credentials/ca.pem", SUPERUSER, 140, "ca.pem: writable by group or others\n"},
-           {automatic, "chown nobody var", SUPERUSER, 140, "/var: owned by uid 65534, not by root\n"},
-           {automatic, "chown nobody var/credentials/nobody.pem", SUPERUSER, 140, "owned by uid 65534"},
-           {automatic, "mv var/credentials var/real && ln -s real var/credentials", SUPERUSER, 140,
-            "/var/credentials: Not a directory\n"},
-           {automatic, "cp $CERTS/dot.pem var/credentials/.nobody.pem", SUPERUSER, 140,
-            cred + "login name .nobody cannot name a credential\n", as(".nobody", "dot")},
-           {automatic, "mkdir var/credentials/x && cp var/credentials/nobody.pem var/credentials/x", SUPERUSER, 140,
-            cred + "login name x/nobody cannot name a credential\n", as("x/nobody", "slash")}}) {
+           {"chmod g+w var/credentials", "/var/credentials: writable by group or others\n"},
+           {"chmod o+w .", ": writable by group or others\n"},
+           {"chmod o+w var/credentials/ca.pem", "ca.pem: writable by group or others\n"},
+           {"chown nobody var", "/var: owned by uid 65534, not by root\n"},
+           {"chown nobody" + to, "owned by uid 65534"},
+           {"mv var/credentials var/real && ln -s real var/credentials", "/var/credentials: Not a directory\n"},
+           {in + "dot.pem var/credentials/.nobody.pem", cred + "login name .nobody cannot name a credential\n",
+            SUPERUSER, 140, as(".nobody", "dot")},
+           {"mkdir var/credentials/x && cp var/credentials/nobody.pem var/credentials/x",
+            cred + "login name x/nobody cannot name a credential\n", SUPERUSER, 140, as("x/nobody", "slash")}}) {
     SCOPED_TRACE(c.conf + " " + c.credential + " " + c.err);
     TestHome home("SERVER = master1\nUSE_KMTL = " + c.conf + "\nQZSL_PORT = 1\n");
     home.makeLogDir(0777);
@@ -227,7 +209,7 @@ TEST(Rights, UnprivilegedCaller) {
         std::filesystem::copy_file(certs.path(file), home.path("var/credentials/") + file);
       ASSERT_EQ(system(("cd " + home.dir + " && " + c.credential).c_str()), 0);
     }
-    expectRun(runTool(home, {c.status == 140 ? "-bogus" : "-lc"}, c.env, 65534 /* nobody */), c.err, c.status);
+    expectRun(runTool(home, {c.status == 140 ? "-bogus" : "-lc"}, c.env, 65534 /* nobody */), "", c.err, c.status);
     EXPECT_NE(home.debugLog().find(c.logLine), std::string::npos) << home.debugLog();
   }
 }

@@ -1,54 +1,7 @@
 #include "tool_runner.h"
 
-#include <cstdlib>
-#include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <grp.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-TestHome::TestHome(const std::string &conf) {
-  char pattern[] = "/tmp/qzfrontend.XXXXXX";
-  if (mkdtemp(pattern) == nullptr) abort();
-  dir = pattern;
-  chmod(dir.c_str(), 0755);
-  umask(022);  // what the tests write, "nobody" must read
-  if (!conf.empty()) std::ofstream(path("qz.conf")) << conf;
-}
-
-TestHome::~TestHome() {
-  std::error_code ignored;
-  std::filesystem::remove_all(dir, ignored);
-}
-
-void TestHome::makeLogDir(mode_t mode) const {
-  std::filesystem::create_directories(path("logs/admin"));
-  chmod(path("logs/admin").c_str(), mode);
-}
-
-std::string readFile(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-RunResult capture(const TestHome &home, const std::function<void()> &child) {
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    for (int fd : {1, 2})
-      dup2(open(home.path(fd == 1 ? ".out" : ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), fd);
-    alarm(60);  // survives exec
-    child();
-    fflush(nullptr);
-    _exit(RETURNED);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return {readFile(home.path(".out")), readFile(home.path(".err")),
-          WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
-}
 
 RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vector<std::string> env, uid_t uid) {
   args.insert(args.begin(), QZFTCONFIG_PATH);
@@ -59,7 +12,7 @@ RunResult runTool(const TestHome &home, std::vector<std::string> args, std::vect
   for (std::string &s : env) envp.push_back(&s[0]);
   argv.push_back(nullptr);
   envp.push_back(nullptr);
-  return capture(home, [&] {
+  return capture([&] {
     if (uid != (uid_t)-1 && (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0)) _exit(201);
     execve(QZFTCONFIG_PATH, argv.data(), envp.data());
     _exit(202);

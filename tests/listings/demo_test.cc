@@ -9,9 +9,7 @@ TEST_P(Listing, LeavesExactlyWhatTheRowSays) {
   options.faults = c.faults;
   Site site = startSite(options);
   RunResult r = runTool(site, c.args);
-  EXPECT_EQ(r.out, c.out);
-  EXPECT_EQ(r.err, c.err);
-  EXPECT_EQ(r.status, c.status);
+  expectRun(r, c.out, c.err, c.status);
   if (c.calls) { EXPECT_EQ(ftCalls(site), *c.calls); }
   if (c.log) { EXPECT_EQ(logLines(site), *c.log); }
   stopSite(site);

@@ -15,15 +15,11 @@ const std::string TIME = R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3})";
 
 class DebugLogTest : public TempHome {
 protected:
-  void SetUp() override {
-    TempHome::SetUp();
-    std::filesystem::create_directories(path("logs/admin"));
-  }
   int open_log() {
     int error = 0;
     return open_debug_log(path("logs").c_str(), "admin", "qzftconfig", 0666, &error);
   }
-  std::string log() { return read_file(path("logs/admin/qzftconfig.log")); }
+  std::string log() { return readFile(path("logs/admin/qzftconfig.log")); }
 };
 
 TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {

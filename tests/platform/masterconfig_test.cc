@@ -9,10 +9,6 @@ namespace {
 
 class MasterConfigTest : public TempHome {
 protected:
-  void SetUp() override {
-    TempHome::SetUp();
-    std::filesystem::create_directories(path("logs/admin"));
-  }
   // The values read, in one line, or the read's result and its log when it fails.
   std::string read(const std::string &text) {
     std::filesystem::remove(path("logs/admin/qzftconfig.log"));
@@ -20,7 +16,7 @@ protected:
     open_debug_log(path("logs").c_str(), "admin", "qzftconfig", 0666, &error);
     write_file("qz.conf", text);
     if (int result = QZ_read_master_config()) {
-      return "result " + std::to_string(result) + ": " + read_file(path("logs/admin/qzftconfig.log"));
+      return "result " + std::to_string(result) + ": " + readFile(path("logs/admin/qzftconfig.log"));
     }
     const master_config_t *c = get_master_config_ptr();
     std::string servers;

@@ -1,34 +1,26 @@
 // A private installation root per test: $TESSARK_HOME points at a fresh
-// temporary directory that is removed again when the test ends.
+// temporary directory, with the folder of the tool's debug log, that is
+// removed again when the test ends.
 #pragma once
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-inline std::string read_file(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+#include "tests/shared.h"
 
 class TempHome : public ::testing::Test {
 protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qzplatform.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home = pattern;
     setenv("TESSARK_HOME", home.c_str(), 1);
+    made.makeLogDir();
   }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
-  }
-  std::string path(const std::string &relative) const { return home + "/" + relative; }
+  std::string path(const std::string &relative) const { return made.path(relative); }
   void write_file(const std::string &relative, const std::string &content) const {
     std::filesystem::create_directories(std::filesystem::path(path(relative)).parent_path());
     std::ofstream(path(relative), std::ios::binary) << content;
   }
-  std::string home;
+  TestHome made{""};
+  const std::string home = made.dir;
 };

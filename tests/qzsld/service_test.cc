@@ -42,13 +42,11 @@ FT::FATServiceManager_ptr managerOf(const Site &site) {
 }
 
 FT::FATServiceQueryFacet_ptr queryOf(const Site &site) {
-  SL::QueryableFacet_var facet = FT::FATServiceManager_var(managerOf(site))->aqueryFacet();
-  return FT::FATServiceQueryFacet::_narrow(facet);
+  return FT::FATServiceQueryFacet::_narrow(SL::QueryableFacet_var(FT::FATServiceManager_var(managerOf(site))->aqueryFacet()));
 }
-
 FT::FATServiceModifiableFacet_ptr modifyOf(const Site &site) {
-  SL::ModifiableFacet_var facet = FT::FATServiceManager_var(managerOf(site))->amodifyFacet();
-  return FT::FATServiceModifiableFacet::_narrow(facet);
+  return FT::FATServiceModifiableFacet::_narrow(
+      SL::ModifiableFacet_var(FT::FATServiceManager_var(managerOf(site))->amodifyFacet()));
 }
 
 // A wide text (UTF-16 units, surrogate pairs combined) as UTF-8.
@@ -133,20 +131,18 @@ INSTANTIATE_TEST_SUITE_P(
 // those that only make a service misbehave for tests stand apart after them.
 TEST(Help, OperatorOptionsFirstTestingOptionsUnderTheirOwnHeading) {
   RunResult r = runService({"--help"});
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err + "status " + std::to_string(r.status), "status 0");
   EXPECT_EQ(r.out.rfind("usage: qzsld [--port N] ", 0), 0u) << r.out;
   const size_t help = r.out.find("\nOptions:\n"), testing = r.out.find("\nTesting options ");
   ASSERT_LT(help, testing) << r.out;
-  for (const char *option : {"--port N", "--db FILE", "--inventory FILE", "--export FILE", "--journal FILE",
-                             "--ready-file FILE", "-h, --help", "-V, --version"}) {
-    const size_t at = r.out.find(std::string("\n  ") + option + " ");
-    EXPECT_TRUE(at > help && at < testing) << option;
-  }
-  for (const char *option : {"--faults FILE", "--factory MODE", "--discovery-ms N"}) {
-    const size_t at = r.out.find(std::string("\n  ") + option + " ");
-    EXPECT_TRUE(at != std::string::npos && at > testing) << option;
-  }
+  for (const auto &[options, forTests] : std::vector<std::pair<std::vector<std::string>, bool>>{
+           {{"--port N", "--db FILE", "--inventory FILE", "--export FILE", "--journal FILE", "--ready-file FILE",
+             "-h, --help", "-V, --version"}, false},
+           {{"--faults FILE", "--factory MODE", "--discovery-ms N"}, true}})
+    for (const std::string &option : options) {
+      const size_t at = r.out.find("\n  " + option + " ");
+      EXPECT_TRUE(at != std::string::npos && at > help && (at > testing) == forTests) << option;
+    }
 }
 
 const char *const TWO_CLIENTS = R"({"clients": [{"fatClientInfo": {"hostName": "c1"}},
