@@ -78,6 +78,8 @@ start_site() {
 }
 
 # start_floor: the bare server on its own port, passing first calls to qzsld.
+# It takes its port on the command line and reads no qz.conf, so start_qzsld
+# does not fit it; a port taken under it ends the benchmark with its output.
 start_floor() {
   floor_port=$(free_port)
   rm -f "$work/floor.ready"
