@@ -17,6 +17,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib.sh"
+# The 20,000-client site is imported on qzsld's start.
+qzsld_start_seconds=600
 build=$(cd "${1:-$root/build/plain}" && pwd)
 tool=$build/frontend/qzftconfig
 service=$build/qzsld/qzsld
@@ -27,10 +30,10 @@ for f in "$tool" "$service" "$build/idl/libqz_idl.a" "$build/qzsld/libqzsld_core
 done
 
 work=$(mktemp -d /tmp/qzbench.XXXXXX)
-qzsld_pid=
 floor_pid=
 cleanup() {
-  for pid in $qzsld_pid $floor_pid; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  stop_qzsld || true
+  if [ -n "$floor_pid" ]; then kill "$floor_pid" 2>/dev/null || true; wait "$floor_pid" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -54,17 +57,12 @@ for helper in floor_server floor_client; do
     $(pkg-config --libs "${omniorb[@]}") -ljansson -lsqlite3 -lpthread
 done
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
-    echo $((20000 + RANDOM % 20000))
-}
-
 # start_site CLIENTS: a private home with qz.conf and qzsld serving a generated
 # inventory of CLIENTS SAN clients and 100 FT servers, journalling every call.
 # start_site CLIENTS plain: qzsld again on that site's database, without the
 # import and without the journal, as it runs in production.
 start_site() {
-  stop_site
+  stop_qzsld || true
   home=$work/site$1
   mkdir -p "$home/var" "$home/logs"
   local extra=(--inventory "$home/inventory.json" --journal "$home/journal")
@@ -73,31 +71,19 @@ start_site() {
       > "$home/inventory.json"
   fi
   local started=$SECONDS
-  for _ in 1 2 3 4 5; do
-    port=$(free_port)
-    printf 'SERVER = master1\nUSE_KMTL = AUTOMATIC\nREQUEST_TIMEOUT = 3600\nQZSL_PORT = %s\n' "$port" \
-      > "$home/qz.conf"
-    rm -f "$home/ready"
-    TESSARK_HOME=$home "$service" --port "$port" --db "$home/var/qzsld.db" "${extra[@]}" \
-      --ready-file "$home/ready" > "$home/qzsld.out" 2>&1 &
-    qzsld_pid=$!
-    while kill -0 "$qzsld_pid" 2>/dev/null && [ ! -e "$home/ready" ]; do sleep 0.1; done
-    [ -e "$home/ready" ] && { echo "site of $1 clients ready in $((SECONDS - started)) s" >&2; return; }
-    wait "$qzsld_pid" 2>/dev/null || true
-    qzsld_pid=
-  done
-  echo "qzsld did not start:" >&2; cat "$home/qzsld.out" >&2; exit 1
-}
-
-stop_site() {
-  if [ -n "$qzsld_pid" ]; then kill "$qzsld_pid"; wait "$qzsld_pid" 2>/dev/null || true; qzsld_pid=; fi
+  printf 'SERVER = master1\nUSE_KMTL = AUTOMATIC\nREQUEST_TIMEOUT = 3600\n' > "$home/qz.conf"
+  start_qzsld "$home/qz.conf" "$home" env TESSARK_HOME="$home" "$service" --db "$home/var/qzsld.db" "${extra[@]}" ||
+    { echo "qzsld did not start" >&2; exit 1; }
+  echo "site of $1 clients ready in $((SECONDS - started)) s" >&2
 }
 
 # start_floor: the bare server on its own port, passing first calls to qzsld.
+# It takes its port on the command line and reads no qz.conf, so start_qzsld
+# does not fit it; a port taken under it ends the benchmark with its output.
 start_floor() {
   floor_port=$(free_port)
   rm -f "$work/floor.ready"
-  "$work/floor_server" "$floor_port" "$port" "$work/floor.ready" > "$work/floor.out" 2>&1 &
+  "$work/floor_server" "$floor_port" "$qzsld_port" "$work/floor.ready" > "$work/floor.out" 2>&1 &
   floor_pid=$!
   while kill -0 "$floor_pid" 2>/dev/null && [ ! -e "$work/floor.ready" ]; do sleep 0.1; done
   [ -e "$work/floor.ready" ] || { echo "floor_server did not start:" >&2; cat "$work/floor.out" >&2; exit 1; }
@@ -206,12 +192,12 @@ for _ in $(seq "$info_calls"); do echo "getFATServerInfo $server"; done >> "$wor
 kill "$floor_pid"; wait "$floor_pid" 2>/dev/null || true; floor_pid=
 start_site 2000 plain
 start_floor
-"$work/floor_client" "$port" "$work/journal.info" > /dev/null
+"$work/floor_client" "$qzsld_port" "$work/journal.info" > /dev/null
 "$work/floor_client" "$floor_port" "$work/journal.info" > /dev/null
 service_infos=() floor_infos=()
 for _ in 1 2 3; do
   before=$(service_cpu)
-  "$work/floor_client" "$port" "$work/journal.info" > /dev/null
+  "$work/floor_client" "$qzsld_port" "$work/journal.info" > /dev/null
   service_infos+=("$(( $(service_cpu) - before ))")
   before=$(cpu_of "$floor_pid")
   "$work/floor_client" "$floor_port" "$work/journal.info" > /dev/null

@@ -30,6 +30,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/lib.sh"
 build=$(cd "${1:-$root/build/plain}" && pwd)
 runs=${2:-200}
 tool=$build/frontend/qzftconfig
@@ -44,17 +45,11 @@ for f in "$tool" "$service"; do
 done
 
 work=$(mktemp -d /tmp/qzstress.XXXXXX)
-qzsld_pid=
 cleanup() {
-  if [ -n "$qzsld_pid" ]; then kill -9 "$qzsld_pid" 2>/dev/null || true; wait "$qzsld_pid" 2>/dev/null || true; fi
+  stop_qzsld KILL || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
-    echo $((20000 + RANDOM % 20000))
-}
 
 # new_site NAME INVENTORY FAULTS CONF: a private home with qz.conf (CONF adds
 # lines), its inventory and fault rules ("" = none); sets home.
@@ -63,33 +58,19 @@ new_site() {
   mkdir -p "$home/var" "$home/logs/admin"
   printf '%s\n' "$2" > "$home/inventory.json"
   if [ -n "$3" ]; then printf '%s\n' "$3" > "$home/faults.json"; else rm -f "$home/faults.json"; fi
-  conf_extra=$4
+  printf 'SERVER = master1\nUSE_KMTL = AUTOMATIC\n%s' "$4" > "$home/qz.conf"
   first_start=1
 }
 
 # start_service: qzsld for the site on a free port (the inventory imported
 # on the first start only); waits until it listens.
 start_service() {
-  local args
-  for _ in 1 2 3 4 5; do
-    port=$(free_port)
-    printf 'SERVER = master1\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = %s\n%s' "$port" "$conf_extra" > "$home/qz.conf"
-    args=(--port "$port" --db "$home/var/qzsld.db" --ready-file "$home/ready" --discovery-ms 50)
-    [ -n "$first_start" ] && args+=(--inventory "$home/inventory.json")
-    [ -e "$home/faults.json" ] && args+=(--faults "$home/faults.json")
-    rm -f "$home/ready"
-    TESSARK_HOME=$home "$service" "${args[@]}" > "$home/qzsld.out" 2>&1 &
-    qzsld_pid=$!
-    while kill -0 "$qzsld_pid" 2>/dev/null && [ ! -e "$home/ready" ]; do sleep 0.02; done
-    if [ -e "$home/ready" ]; then first_start=; return; fi
-    wait "$qzsld_pid" 2>/dev/null || true
-    qzsld_pid=
-  done
-  echo "qzsld did not start:" >&2; cat "$home/qzsld.out" >&2; exit 1
-}
-
-stop_service() {
-  if [ -n "$qzsld_pid" ]; then kill "-${1:-TERM}" "$qzsld_pid" 2>/dev/null || true; wait "$qzsld_pid" 2>/dev/null || true; qzsld_pid=; fi
+  local args=(--db "$home/var/qzsld.db" --discovery-ms 50)
+  [ -n "$first_start" ] && args+=(--inventory "$home/inventory.json")
+  [ -e "$home/faults.json" ] && args+=(--faults "$home/faults.json")
+  start_qzsld "$home/qz.conf" "$home" env TESSARK_HOME="$home" "$service" "${args[@]}" ||
+    { echo "qzsld did not start" >&2; exit 1; }
+  first_start=
 }
 
 # run_tool OUT ENV... -- ARGS...: one run of qzftconfig, killed after $limit
@@ -135,11 +116,11 @@ rescan_scenario() {
   new_site "$name" "$clients12" "$faults" "$conf"
   start_service
   for i in $(seq "$runs"); do
-    if (( i > 1 && (i - 1) % every == 0 )); then stop_service; start_service; fi
+    if (( i > 1 && (i - 1) % every == 0 )); then stop_qzsld || true; start_service; fi
     run_tool "$work/run" "$@" -- -rescanallclients
     count "$name" "$(outcome "$work/run")"
   done
-  stop_service
+  stop_qzsld || true
 }
 
 rescan_scenario discovery-fails \
@@ -173,7 +154,7 @@ for i in $(seq "$runs"); do
     pids+=($!)
   done
   sleep "0.$(printf '%03d' $((RANDOM % 400)))"
-  stop_service KILL
+  stop_qzsld KILL || true
   for pid in "${pids[@]}"; do wait "$pid" || true; done
   for j in "${!burst[@]}"; do count interrupted "$(outcome "$work/burst$j")"; done
 done

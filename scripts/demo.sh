@@ -12,6 +12,7 @@ scripts/setup.sh --demo >&2
 # A tree of its own, without the tests, with the test tree's flags so that
 # a later scripts/test.sh compiles little again.
 source scripts/debflags.sh
+source scripts/lib.sh
 tree=build/demo
 mkdir -p build
 build_log=build/demo-build.log
@@ -24,26 +25,20 @@ cmake --build "$tree" --target qzftconfig qzsld qz_catalogs -j"$(nproc)" > "$bui
   { cat "$build_log" >&2; exit 1; }
 
 home=$(mktemp -d /tmp/qzdemo.XXXXXX)
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])' 2>/dev/null ||
-       echo $((20000 + RANDOM % 20000)))
 mkdir -p "$home/logs/admin" "$home/var"
 ln -s "$PWD/$tree/msg" "$home/msg"
+# start_qzsld adds the port.
 cat > "$home/qz.conf" <<CONF
 SERVER = tessark-master
 CONNECT_TIMEOUT = 30
 REQUEST_TIMEOUT = 60
 USE_KMTL = AUTOMATIC
-QZSL_PORT = $port
 CONF
 keep=
+trap 'stop_qzsld || true; [ -n "$keep" ] || rm -rf "$home"' EXIT
 stage "starting qzsld with the demo site"
-"$tree/qzsld/qzsld" --port "$port" --db "$home/var/qzsld.db" \
-  --inventory qzsld/demo/inventory.json --ready-file "$home/ready" > "$home/qzsld.out" 2>&1 &
-qzsld_pid=$!
-trap 'kill $qzsld_pid 2>/dev/null; wait $qzsld_pid 2>/dev/null; [ -n "$keep" ] || rm -rf "$home"' EXIT
-for _ in $(seq 200); do [ -e "$home/ready" ] && break; sleep 0.05; done
-if [ ! -e "$home/ready" ]; then
-  cat "$home/qzsld.out" >&2
+if ! start_qzsld "$home/qz.conf" "$home" env TESSARK_HOME="$home" "$tree/qzsld/qzsld" \
+       --db "$home/var/qzsld.db" --inventory qzsld/demo/inventory.json; then
   keep=yes
   echo "demo: qzsld did not start; its home stays in $home" >&2
   exit 1

@@ -10,14 +10,14 @@ cd "$(dirname "$0")/.."
 top=$PWD
 root=/usr/vandor/tessark
 fail() { echo "package test: $*" >&2; exit 1; }
+source scripts/lib.sh
 
 # The checks on the installed system, run inside the throwaway root.
 installed_checks() {
   local work debs
-  qzsld_pid=
   work=$(mktemp -d /tmp/qzpkg.XXXXXX)
   debs=("$@")
-  trap '[ -z "${qzsld_pid:-}" ] || kill "$qzsld_pid" 2>/dev/null || true' EXIT
+  trap 'stop_qzsld || true' EXIT
   export DEBIAN_FRONTEND=noninteractive
   unset TESSARK_HOME
   dpkg --purge qzftconfig qzsld > /dev/null 2>&1 || true
@@ -40,21 +40,15 @@ installed_checks() {
 
   # The installed qz.conf, moved to a free port, serves both programs through
   # the product root's links into /var; TESSARK_HOME stays unset.
-  local port
-  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-  sed -i "s/^QZSL_PORT = .*/QZSL_PORT = $port/" /etc/tessark/qz.conf
   local as_qzsl=(setpriv --reuid=qzsl --regid=qzsl --clear-groups --inh-caps=-all)
-  start_qzsld() {
-    rm -f "$work/ready"
+  start_installed() {
     # Only the first start has someone listening for its notification.
     local notify=$work/notify
     [ ! -e "$work/notified" ] || notify=
-    env ${notify:+NOTIFY_SOCKET=$notify} "${as_qzsl[@]}" /usr/sbin/qzsld --ready-file "$work/ready" 2> "$work/qzsld.err" &
-    qzsld_pid=$!
-    for _ in $(seq 200); do [ -e "$work/ready" ] && break; sleep 0.05; done
-    [ -e "$work/ready" ] || { cat "$work/qzsld.err" >&2; fail "the installed qzsld did not start"; }
+    start_qzsld /etc/tessark/qz.conf "$work" env ${notify:+NOTIFY_SOCKET=$notify} "${as_qzsl[@]}" /usr/sbin/qzsld ||
+      fail "the installed qzsld did not start"
   }
-  stop_qzsld() { kill "$qzsld_pid"; wait "$qzsld_pid" || fail "qzsld did not stop cleanly"; qzsld_pid=; }
+  stop_installed() { stop_qzsld || fail "qzsld did not stop cleanly"; }
   # A stand-in for systemd's notification socket: the first datagram it gets.
   chmod 1777 "$work"
   python3 -c 'import socket, sys, os
@@ -64,22 +58,22 @@ open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); os.rename(sys.argv[
   for _ in $(seq 100); do [ -S "$work/notify" ] && break; sleep 0.05; done
 
   # A first start has no inventory: an empty site, and the command that imports one.
-  start_qzsld
+  start_installed
   local db=$root/var/qzsld.db
   local hint="qzsld: the inventory in $db is empty; import one, with the service stopped, by:"
   hint+=" qzsld --db $db --inventory FILE --export /dev/null"
-  [ "$(cat "$work/qzsld.err")" = "$hint"$'\n'"qzsld: listening on 127.0.0.1:$port" ] ||
-    { cat "$work/qzsld.err" >&2; fail "qzsld did not say how to import an inventory"; }
+  [ "$(cat "$work/qzsld.log")" = "$hint"$'\n'"qzsld: listening on 127.0.0.1:$qzsld_port" ] ||
+    { cat "$work/qzsld.log" >&2; fail "qzsld did not say how to import an inventory"; }
   for _ in $(seq 100); do [ -e "$work/notified" ] && break; sleep 0.05; done
   [ "$(cat "$work/notified" 2>/dev/null)" = "READY=1" ] || fail "qzsld did not notify its readiness"
-  stop_qzsld
+  stop_installed
   "${as_qzsl[@]}" /usr/sbin/qzsld --db $db --inventory $root/share/qzsld/demo/inventory.json --export /dev/null ||
     fail "the import command that qzsld shows failed"
   [ "$(stat -c '%U %a' /var/lib/qzsld/qzsld.db)" = "qzsl 600" ] ||
     fail "the database is $(stat -c '%U %a' /var/lib/qzsld/qzsld.db)"
-  start_qzsld
-  [ "$(cat "$work/qzsld.err")" = "qzsld: listening on 127.0.0.1:$port" ] ||
-    { cat "$work/qzsld.err" >&2; fail "qzsld still finds no inventory"; }
+  start_installed
+  [ "$(cat "$work/qzsld.log")" = "qzsld: listening on 127.0.0.1:$qzsld_port" ] ||
+    { cat "$work/qzsld.log" >&2; fail "qzsld still finds no inventory"; }
 
   LANG=C /usr/sbin/qzftconfig -listservers > "$work/servers" 2>&1 || { cat "$work/servers" >&2; fail "qzftconfig -listservers failed"; }
   grep -q ftmedia01 "$work/servers" || { cat "$work/servers" >&2; fail "the demo site is not listed"; }
@@ -96,15 +90,15 @@ open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); os.rename(sys.argv[
     { cat "$work/out" >&2; fail "the installed qzsld let nobody read the inventory (status $status)"; }
   # A member of the administrators' group runs every kind of command without
   # anyone opening the log folder.
-  stop_qzsld
+  stop_installed
   echo "QZSL_ADMIN_GROUP = nogroup" >> /etc/tessark/qz.conf
-  start_qzsld
+  start_installed
   for command in -listservers -listclients -getconfig "-changeserver -Me ftmedia01 -l 4 -state active"; do
     # shellcheck disable=SC2086
     LANG=C setpriv --reuid=nobody --regid=nogroup --clear-groups /usr/sbin/qzftconfig $command > "$work/out" 2>&1 ||
       { cat "$work/out" >&2; fail "qzftconfig $command as nobody failed"; }
   done
-  stop_qzsld
+  stop_installed
   [ "$(stat -c %U $log)" = root ] || fail "the debug log changed hands"
   # logrotate's rule, forced: the next run starts a fresh log.
   logrotate -f -s "$work/logrotate.state" /etc/logrotate.d/qzftconfig || fail "logrotate refused the rule"
@@ -132,7 +126,7 @@ open(sys.argv[2] + ".tmp", "w").write(s.recv(256).decode()); os.rename(sys.argv[
   [ -L /etc/systemd/system/multi-user.target.wants/qzsld.service ] || fail "no enable link"
   dpkg -i "${debs[@]}" > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "reinstalling failed"; }
   apt-get remove -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get remove failed"; }
-  grep -q "^QZSL_PORT = $port\$" /etc/tessark/qz.conf || fail "qz.conf was not kept"
+  grep -q "^QZSL_PORT = $qzsld_port\$" /etc/tessark/qz.conf || fail "qz.conf was not kept"
   [ -e /var/lib/qzsld/qzsld.db ] || fail "the database was not kept"
   apt-get purge -y -qq qzftconfig qzsld > "$work/apt.log" 2>&1 || { cat "$work/apt.log"; fail "apt-get purge failed"; }
   # Shared directories (/usr/sbin, /usr/share/man/man8, ...) stay; nothing of

@@ -4,9 +4,10 @@
 # a stub qzftconfig that prints canned compact listings, then from the real
 # tool against a qzsld whose inventory holds hostile names.
 set -u
+# shellcheck source=SCRIPTDIR/../../scripts/lib.sh
+source "$(dirname "$0")/../../scripts/lib.sh"
 stubs=$(mktemp -d /tmp/qzcomplete.XXXXXX)
-qzsld=
-trap '[ -n "$qzsld" ] && kill $qzsld; rm -rf "$stubs"' EXIT
+trap 'stop_qzsld; rm -rf "$stubs"' EXIT
 # Besides plain names the service holds names that any local caller could
 # have stored: shell syntax (each would create a file named ran* in the
 # current folder if it ran), blanks, a leading hyphen, a colon, one byte too
@@ -116,24 +117,21 @@ expect "qzftconfig -la -Me " ""
 # The real listings, so that the field counts above stay those of the tool.
 export TESSARK_HOME=$stubs/home
 mkdir -p "$TESSARK_HOME/var"
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-printf 'SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = %s\n' "$port" > "$TESSARK_HOME/qz.conf"
+printf 'SERVER = master1\nUSE_KMTL = REQUIRED\n' > "$TESSARK_HOME/qz.conf"
 cat > "$TESSARK_HOME/inventory.json" <<'JSON'
 {"servers": [{"hostName": "ftmedia01"}, {"hostName": "`touch${IFS}ran4`"}],
  "clients": [{"fatClientInfo": {"hostName": "sanclient01", "masterServerName": "master1"}},
              {"fatClientInfo": {"hostName": "$(touch${IFS}ran5)", "masterServerName": "$(touch${IFS}ran6)"}}]}
 JSON
-"$3" --db "$TESSARK_HOME/var/qzsld.db" --inventory "$TESSARK_HOME/inventory.json" \
-  --ready-file "$TESSARK_HOME/ready" 2> "$TESSARK_HOME/qzsld.err" &
-qzsld=$!
-for _ in $(seq 100); do [ -e "$TESSARK_HOME/ready" ] && break; sleep 0.1; done
+start_qzsld "$TESSARK_HOME/qz.conf" "$TESSARK_HOME" "$3" --db "$TESSARK_HOME/var/qzsld.db" \
+  --inventory "$TESSARK_HOME/inventory.json" || exit 1
 ln -sf "$2" "$stubs/qzftconfig"
 expect "qzftconfig -dc " "-verbose sanclient01"
 expect "qzftconfig -lc -M " "master1"
 expect "qzftconfig -ds " "-verbose ftmedia01"
 if ls ran* 2>/dev/null; then
   echo "completion ran commands from the names of a live service"
-  cat "$TESSARK_HOME/qzsld.err"
+  cat "$TESSARK_HOME/qzsld.log"
   failed=1
 fi
 exit $failed
