@@ -76,9 +76,10 @@ struct value_factory_row_t {
   { register_QZSL_OBVs<module::type##_init, module::type>, "Failed to register " #type }
 
 // Every record that can arrive in a reply needs a factory: omniORB registers
-// none by itself. The last five are not in the original order of the product
-// but without them pipe statistics, job extras or expansion attributes in a
-// reply make the whole listing fail with MARSHAL.
+// none by itself. The first nineteen fail the run with their own message; the
+// last five come after them because a reply holds them only now and then, yet
+// without them pipe statistics, job extras or expansion attributes in a reply
+// make the whole listing fail with MARSHAL.
 static const value_factory_row_t value_factories[] = {
     QZ_FACTORY(FATServer, FATServerInfo),
     QZ_FACTORY(FSM, FATWaitPeriod),
