@@ -73,9 +73,9 @@ void SIGSEGV_handler(int signal) {
   caught_Signal = signal;
 }
 
-// What a worker writes when its own code faults, made before its request
-// because the fault handler may only write it.
-static thread_local char fault_report[512];
+// What a worker writes when its own code faults, looked up before its
+// request because the fault handler may only write it.
+static thread_local char fault_report[sizeof localizedMsg + 1];
 
 // A fault raised by the worker's own instruction (si_code > 0) cannot be
 // returned into: the instruction would fault again, forever. The run ends
@@ -89,8 +89,12 @@ static void onSegv(int signal, siginfo_t *info, void *) {
 }
 
 void watchForFaults(struct sigaction *saved, const char *client) {
-  snprintf(fault_report, sizeof fault_report, "Rescan result status for client %s = %d\n",
-           shownText(client, false).c_str(), static_cast<int>(RESCAN_FAULTED));
+  // Messages are looked up only under the lock while workers run.
+  pthread_mutex_lock(&thread_table_lock);
+  QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", shownText(client, false).c_str(),
+            static_cast<int>(RESCAN_FAULTED));
+  snprintf(fault_report, sizeof fault_report, "%s\n", localizedMsg);
+  pthread_mutex_unlock(&thread_table_lock);
   struct sigaction handler = {};
   handler.sa_sigaction = onSegv;
   handler.sa_flags = SA_SIGINFO;
