@@ -1,5 +1,6 @@
 // The change, delete and rescan commands.
 #pragma once
+#include <csignal>
 
 [[noreturn]] void setconfigDefaults(int selector);
 void printConfigDefaults();
@@ -14,3 +15,6 @@ void *rescan_thread(void *index);
 int process_completed_thread(int index, int &failed);
 void display_waiting_clients();
 void SIGSEGV_handler(int signal);
+// Installs the worker's SIGSEGV handler for a request about `client`, the
+// previous disposition into `saved`.
+void watchForFaults(struct sigaction *saved, const char *client);

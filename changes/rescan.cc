@@ -2,6 +2,8 @@
 // "-rescanallclients".
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
+#include "platform/shown.h"
 #include "session/session.h"
 
 // Result of a request that returned but whose worker caught a segmentation
@@ -44,10 +47,8 @@ void *rescan_thread(void *index) {
   int row = static_cast<int>(reinterpret_cast<intptr_t>(index));
   in_rescan_worker = true;
   caught_Signal = 0;
-  struct sigaction handler = {}, saved = {};
-  handler.sa_handler = SIGSEGV_handler;
-  sigemptyset(&handler.sa_mask);
-  sigaction(SIGSEGV, &handler, &saved);
+  struct sigaction saved = {};
+  watchForFaults(&saved, active_threads[row].client.c_str());
 
   int result = 0;
   // An exception must not leave a thread: it would end the process by terminate().
@@ -70,4 +71,33 @@ void *rescan_thread(void *index) {
 void SIGSEGV_handler(int signal) {
   if (CORBA::is_nil(m_hostSession)) _exit(signal);
   caught_Signal = signal;
+}
+
+// What a worker writes when its own code faults, looked up before its
+// request because the fault handler may only write it.
+static thread_local char fault_report[sizeof localizedMsg + 1];
+
+// A fault raised by the worker's own instruction (si_code > 0) cannot be
+// returned into: the instruction would fault again, forever. The run ends
+// here with the line the main thread would have printed; write() and
+// _exit() are all a signal handler may use.
+static void onSegv(int signal, siginfo_t *info, void *) {
+  if (info->si_code <= 0 || CORBA::is_nil(m_hostSession)) return SIGSEGV_handler(signal);
+  ssize_t written = write(STDERR_FILENO, fault_report, strnlen(fault_report, sizeof fault_report));
+  (void)written;
+  _exit(RESCAN_FAULTED);
+}
+
+void watchForFaults(struct sigaction *saved, const char *client) {
+  // Messages are looked up only under the lock while workers run.
+  pthread_mutex_lock(&thread_table_lock);
+  QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", shownText(client, false).c_str(),
+            static_cast<int>(RESCAN_FAULTED));
+  snprintf(fault_report, sizeof fault_report, "%s\n", localizedMsg);
+  pthread_mutex_unlock(&thread_table_lock);
+  struct sigaction handler = {};
+  handler.sa_sigaction = onSegv;
+  handler.sa_flags = SA_SIGINFO;
+  sigemptyset(&handler.sa_mask);
+  sigaction(SIGSEGV, &handler, saved);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,6 +98,7 @@ static void run(int argc, char **argv) {
 // Every remote call has its own handlers; this is the last line behind them,
 // so that no exception of any path ends the process by terminate().
 int main(int argc, char **argv) {
+  std::set_terminate(reportTermination);
   try {
     run(argc, argv);
   } catch (...) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <unistd.h>
 
 #include "frontend/exit.h"
 #include "frontend/globals.h"
@@ -114,9 +115,7 @@ void reportUnexpectedException() {
   try {
     throw;
   } catch (const CORBA::Exception &e) {
-    std::string line = "CORBA Exception caught as " + describeCorbaException(e);
-    logmsg(LOG_ERROR, line.c_str(), progname);
-    fprintf(stderr, "%s\n\n", "Got Corba Exception, see log for details");
+    reportOrbFailure(("CORBA Exception caught as " + describeCorbaException(e)).c_str());
   } catch (const std::exception &e) {
     std::string line = std::string("Exception caught as ") + e.what();
     logmsg(LOG_ERROR, line.c_str(), progname);
@@ -125,4 +124,35 @@ void reportUnexpectedException() {
     fprintf(stderr, "Unknown C++ Exception\n");
   }
   qzftconfig_exit(130);
+}
+
+void reportOrbFailure(const char *cause) {
+  enter_run_end();
+  logmsg(LOG_ERROR, cause, progname);
+  fprintf(stderr, "%s\n\n", "Got Corba Exception, see log for details");
+  qzftconfig_exit(130);
+}
+
+// The ORB calls terminate() on some replies it cannot take apart; the run
+// then ends like any other ORB failure instead of by SIGABRT, which would
+// lose what standard output still holds.
+void reportTermination() {
+  // A report that itself ends in terminate() must not start over.
+  static thread_local bool reporting = false;
+  fflush(stdout);
+  if (reporting) _exit(130);
+  reporting = true;
+  std::string cause = "terminate called";
+  if (std::exception_ptr current = std::current_exception()) {
+    try {
+      std::rethrow_exception(current);
+    } catch (const CORBA::Exception &e) {
+      cause += " on " + describeCorbaException(e);
+    } catch (const std::exception &e) {
+      cause += std::string(" on ") + e.what();
+    } catch (...) {
+      cause += " on an unknown exception";
+    }
+  }
+  reportOrbFailure(cause.c_str());
 }

@@ -34,6 +34,13 @@ void lookup_fixed_message(const char *id, const char *text);
 // only from inside a catch block.
 [[noreturn]] void reportUnexpectedException();
 
+// Logs `cause`, prints the ORB failure notice and ends the run with 130.
+[[noreturn]] void reportOrbFailure(const char *cause);
+
+// The terminate handler of the process: ends the run as an ORB failure,
+// standard output flushed first.
+[[noreturn]] void reportTermination();
+
 // Runs one remote step of a command. A QZSLOpException goes to `onRefusal`
 // (which may end the run or let it go on); every other exception ends the run
 // by the fixed handlers above.

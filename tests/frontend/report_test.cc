@@ -2,6 +2,8 @@
 // run in a child as a fresh qzftconfig would after start-up.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
@@ -9,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "changes/changes.h"
 #include "frontend/exit.h"
 #include "frontend/globals.h"
 #include "frontend/report.h"
@@ -35,6 +38,14 @@ QZSLOpException refusal(const std::vector<std::tuple<int, std::wstring, std::wst
 void setMessage(const char *text) { snprintf(localizedMsg, sizeof localizedMsg, "%s", text); }
 
 [[noreturn]] void notReached(const QZSLOpException &) { _exit(3); }
+
+// An open session whose destroy() fails: nothing listens on port 1.
+void openUnreachableSession() {
+  int argc = 0;
+  CORBA::ORB_var orb = CORBA::ORB_init(argc, nullptr);
+  CORBA::Object_var object = orb->string_to_object("corbaloc:iiop:1.2@127.0.0.1:1/qzsl/session");
+  m_hostSession = Brantis::Tessark::HostSession::_unchecked_narrow(object);
+}
 
 struct Outcome {
   const char *name;
@@ -79,15 +90,25 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
        "", "qzftconfig: cannot write standard output: No space left on device\n", 130,
        " 16 qzftconfig: cannot write standard output: No space left on device\n"},
       {"session that cannot be destroyed",
-       [] {
-         int argc = 0;
-         CORBA::ORB_var orb = CORBA::ORB_init(argc, nullptr);
-         // Nothing listens on port 1, so destroy() fails with an ORB exception.
-         CORBA::Object_var object = orb->string_to_object("corbaloc:iiop:1.2@127.0.0.1:1/qzsl/session");
-         m_hostSession = Brantis::Tessark::HostSession::_unchecked_narrow(object);
-         qzftconfig_exit(7);
-       },
+       [] { openUnreachableSession(); qzftconfig_exit(7); },
        "", "", 7, ""},
+      {"terminate() inside the ORB",
+       [] {
+         std::set_terminate(reportTermination);
+         printf("kept");
+         try { throw CORBA::MARSHAL(); } catch (...) { std::terminate(); }
+       },
+       "kept", "Got Corba Exception, see log for details\n\n", 130,
+       " 16 qzftconfig: terminate called on IDL:omg.org/CORBA/MARSHAL"},
+      {"segmentation fault in a rescan worker's own code",
+       [] {
+         openUnreachableSession();
+         struct sigaction saved;
+         watchForFaults(&saved, "c1\x1b");
+         volatile int *volatile nowhere = nullptr;
+         *nowhere = 1;
+       },
+       "", "Rescan result status for client c1? = 63\n", 63, ""},
   };
   TestHome home;
   home.makeLogDir();

@@ -12,6 +12,8 @@ TEST_P(Listing, LeavesExactlyWhatTheRowSays) {
   expectRun(r, c.out, c.err, c.status);
   if (c.calls) { EXPECT_EQ(ftCalls(site), *c.calls); }
   if (c.log) { EXPECT_EQ(logLines(site), *c.log); }
+  // A run that succeeded closes its host session, and does nothing after.
+  if (c.status == 0) { EXPECT_EQ(journal(site).back(), "destroy"); }
   stopSite(site);
 }
 

@@ -45,7 +45,7 @@ const std::string SPARSE_SERVERS = faultRules({replyRule("getFATServerList", R"(
                  "portWWN": "w0", "model": "m0", "vendor": "v0"}}, null],
      "pipes": [null, {"status": 2, "device": {"lun": 6}}, {"status": 2, "device": null}, null]}, null])")});
 const std::string REFUSALS = faultRules(
-    {refusalRule("getFATServerList", 227, "no such master server"), refusalRule("getFATServerInfo", 300, "too busy")});
+    {refusalRule("getFATServerList", 255, "no such master server"), refusalRule("getFATServerInfo", 300, "too busy")});
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, Listing,
@@ -72,9 +72,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Telemetry stops at the servers: no client is asked for.
         ListingCase{"EmptySiteTelemetry", "", "", {"-list_telemetry", "-json"}, "No FT servers found\n\n", "", 0,
                     Lines{"getFATServerList \"\""}},
+        // 255 is the last status that leaves as it is; those above leave as 252.
         ListingCase{"RefusedList", LAYOUT_SITE, REFUSALS, {"-listservers"}, "",
-                    "Failed to get FT server details\n\nEXIT error: no such master server\nEXIT status = 227\n", 227},
-        // Statuses above 255 leave as 252.
+                    "Failed to get FT server details\n\nEXIT error: no such master server\nEXIT status = 255\n", 255},
         ListingCase{"RefusedTargetOverflow", LAYOUT_SITE, REFUSALS, {"-listtargets", "-Me", "media1"}, "",
                     "Failed to get FT server details\n\nEXIT error: too busy\nEXIT status = 300\n", 252},
         ListingCase{"TargetsCompact", LAYOUT_SITE, "", {"-listtargets"},
