@@ -181,9 +181,8 @@ RunResult runToolInto(const Site &site, const std::vector<std::string> &args, co
   std::vector<std::string> command = {QZFTCONFIG_BIN};
   command.insert(command.end(), args.begin(), args.end());
   return capture([&] {
-    int fds[2] = {-1, -1};
-    if (out.empty() ? pipe(fds) != 0 : (fds[1] = open(out.c_str(), O_WRONLY)) < 0) _exit(127);
-    if (fds[0] >= 0) close(fds[0]);
+    int fds[2] = {-1, open(out.c_str(), O_WRONLY)};
+    if (out.empty() && pipe(fds) == 0) close(fds[0]);
     dup2(fds[1], 1);
     execute(command, site.home);
   });

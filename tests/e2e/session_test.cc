@@ -116,6 +116,12 @@ TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCal
   EXPECT_EQ(journal(site).back(), "getFATServerList \"\"");
 }
 
+// A run killed while its destroy hangs has written its listing already.
+TEST_F(SessionTest, OutputIsFlushedBeforeTheSessionIsClosed) {
+  start(fault("destroy", R"("action": "hang")"));
+  expectRun(runTool(site, {"-listservers"}, {}, 1), "m media1  active 4\n\n", "", 128 + SIGKILL);
+}
+
 // 4294968 s is more milliseconds than 32 bits hold; cut to 32 bits it would
 // be a time-out of 0.7 s and the delayed call would fail.
 TEST_F(SessionTest, TimeoutsBeyondTheOrbsRangeDoNotWrap) {
