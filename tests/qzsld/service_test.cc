@@ -250,8 +250,7 @@ TEST(Refusals, QzsldsOwnCodes) {
   const std::pair<std::function<void()>, const char *> cases[] = {
       {[&] { modify->setServerPipeLimit("media1", 9); },
        "225:connection limit 9 is out of range for FT server media1: the maximum is 8"},
-      {[&] { query->getMediaServersCountOfClient("c1"); }, "5:Dienst nicht verfügbar ✓ 𝄞|77:second"},
-  };
+      {[&] { query->getMediaServersCountOfClient("c1"); }, "5:Dienst nicht verfügbar ✓ 𝄞|77:second"}};
   for (const auto &c : cases) EXPECT_EQ(refusal(c.first), c.second);
   stopSite(site);
 }
