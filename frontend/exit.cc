@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "frontend/globals.h"
+#include "frontend/output.h"
 #include "platform/debuglog.h"
 #include "session/session.h"
 
@@ -28,20 +29,11 @@ void enter_run_end() {
   if (in_rescan_worker) pthread_mutex_lock(&thread_table_lock);
 }
 
-// Standard output is checked once, here, for every command: a listing that
-// could not be written must not look like a success.
-static int checkStandardOutput(int status) {
-  errno = 0;
-  if (fflush(stdout) == 0 && !ferror(stdout)) return status;
-  int error = errno != 0 ? errno : EIO;
-  std::string line = std::string("cannot write standard output: ") + strerror(error);
-  fprintf(stderr, "%s: %s\n", progname ? progname : "qzftconfig", line.c_str());
-  logmsg(LOG_ERROR, line.c_str(), progname);
-  return status == 0 ? 130 : status;
-}
-
 void qzftconfig_exit(int status) {
   enter_run_end();
+  // Whatever was printed reaches its reader before the session is closed,
+  // however long that takes.
+  status = flushStandardOutput(static_cast<unsigned>(status) <= 255 ? status : 252);
   // Taken before the call, so that a failure inside it cannot lead back here
   // to a second destroy.
   Brantis::Tessark::HostSession_ptr session = m_hostSession;
@@ -54,8 +46,8 @@ void qzftconfig_exit(int status) {
     } catch (const CORBA::Exception &) {
     }
   }
-  status = checkStandardOutput(static_cast<unsigned>(status) <= 255 ? status : 252);
   fflush(stderr);
+  endIfReaderGone();
   // Rescan workers may still be inside their calls: the process ends without
   // running the exit handlers under them.
   _exit(status);

@@ -13,6 +13,7 @@
 #include "platform/shown.h"
 #include "platform/statustext.h"
 #include "platform/widetext.h"
+#include "session/session.h"
 
 namespace {
 
@@ -115,6 +116,7 @@ void reportUnexpectedException() {
   try {
     throw;
   } catch (const CORBA::Exception &e) {
+    dropHostSessionAfter(e);
     reportOrbFailure(("CORBA Exception caught as " + describeCorbaException(e)).c_str());
   } catch (const std::exception &e) {
     std::string line = std::string("Exception caught as ") + e.what();

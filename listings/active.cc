@@ -4,6 +4,7 @@
 
 #include "frontend/exit.h"
 #include "frontend/globals.h"
+#include "frontend/output.h"
 #include "frontend/report.h"
 #include "listings/fields.h"
 #include "listings/listings.h"
@@ -160,6 +161,8 @@ void listAllActiveConnections() {
   }
 
   if (!found) reportNothingFound("ZrtFtc0070N", "No active connections found", "");
-  // The status follows the last host listed: -1 there ends as 252.
+  // The status follows the last host listed: -1 there ends as 252, which must
+  // not stand for a listing that could not be written.
+  endRunIfOutputFailed(true);
   qzftconfig_exit(lastResult);
 }

@@ -6,6 +6,7 @@
 
 #include "frontend/exit.h"
 #include "frontend/globals.h"
+#include "frontend/output.h"
 #include "frontend/report.h"
 #include "platform/crvjson.h"
 #include "platform/debuglog.h"
@@ -76,6 +77,7 @@ void printRow(const char *format, ...) {
   }
   va_end(ap);
   fputs(row.c_str(), stdout);
+  endRunIfOutputFailed(false);
 }
 
 void setJsonText(json_t *object, const char *key, const char *text) {

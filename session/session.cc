@@ -130,11 +130,19 @@ static void obtainServiceManager() {
   } catch (const QZSLOpException &e) {
     QZ_LOOKUP("ZrtFtc0035N", "getFATService() failed");
     reportInfo(e, LOG_ERROR, "getFATService() failed", false, "");
-  } catch (const CORBA::Exception &) {
+  } catch (const CORBA::Exception &e) {
+    dropHostSessionAfter(e);
     genericFailure("getFATService() failed");
   }
   if (CORBA::is_nil(FATsrvcMgr_ptr))
     genericFailure("Got invalid FATService pointer");
+}
+
+// A call that failed in the ORB (a time-out, a lost connection) leaves a
+// session whose destroy would only wait as long again before the run ends; a
+// refusal is an answer, and the session stays to be closed.
+void dropHostSessionAfter(const CORBA::Exception &e) {
+  if (CORBA::SystemException::_downcast(&e)) m_hostSession = Brantis::Tessark::HostSession::_nil();
 }
 
 void getQZSLConnection() {

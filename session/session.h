@@ -14,5 +14,8 @@ void getQZSLConnection();
 void getQueryableFacetInstance();
 void getModifiableFacetInstance();
 void getControlFacetInstance(int row);
+// Forgets the host session after a call failed with `e` in the ORB, so that
+// the end of the run does not wait on it.
+void dropHostSessionAfter(const CORBA::Exception &e);
 
 template <typename Init, typename Value> bool register_QZSL_OBVs(CORBA::ORB_ptr orb);

@@ -177,6 +177,17 @@ RunResult runTool(const Site &site, const std::vector<std::string> &args, const 
   return runToEnd({QZFTCONFIG_BIN}, args, site.home, env, timeoutSeconds);
 }
 
+RunResult runToolInto(const Site &site, const std::vector<std::string> &args, const std::string &out) {
+  std::vector<std::string> command = {QZFTCONFIG_BIN};
+  command.insert(command.end(), args.begin(), args.end());
+  return capture([&] {
+    int fds[2] = {-1, open(out.c_str(), O_WRONLY)};
+    if (out.empty() && pipe(fds) == 0) close(fds[0]);
+    dup2(fds[1], 1);
+    execute(command, site.home);
+  });
+}
+
 RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
   std::vector<std::string> command = switchTo(user);
   command.push_back(QZFTCONFIG_BIN);

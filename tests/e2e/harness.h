@@ -52,6 +52,10 @@ RunResult runService(const std::vector<std::string> &args, const std::string &ho
 // NAME=value pairs; killed after `timeoutSeconds`.
 RunResult runTool(const Site &site, const std::vector<std::string> &args,
                   const std::vector<std::string> &env = {}, int timeoutSeconds = 120);
+// The same with standard output on the file `out` ("/dev/full"), or for
+// GONE_READER on a pipe that nobody reads any more; `out` of the result is "".
+const char *const GONE_READER = "";
+RunResult runToolInto(const Site &site, const std::vector<std::string> &args, const std::string &out);
 // The same as the local user `user` (primary group only), through setpriv.
 RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args);
 // Environment for a tool run whose clock goes a hundred times faster.

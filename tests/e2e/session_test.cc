@@ -112,6 +112,14 @@ TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCal
   r = runTool(site, {"-listservers"}, fastClock(), 60);
   expectRun(r, "", CORBA_FAILURE, 130);
   EXPECT_NE(debugLog(site).find("CORBA Exception caught as IDL:omg.org/CORBA/TIMEOUT:1.0"), std::string::npos);
+  // A destroy of the session would have waited as long again.
+  EXPECT_EQ(journal(site).back(), "getFATServerList \"\"");
+}
+
+// A run killed while its destroy hangs has written its listing already.
+TEST_F(SessionTest, OutputIsFlushedBeforeTheSessionIsClosed) {
+  start(fault("destroy", R"("action": "hang")"));
+  expectRun(runTool(site, {"-listservers"}, {}, 1), "m media1  active 4\n\n", "", 128 + SIGKILL);
 }
 
 // 4294968 s is more milliseconds than 32 bits hold; cut to 32 bits it would

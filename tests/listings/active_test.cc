@@ -29,6 +29,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Lines{"4 No active connections found:inactive"}},
         // The walk ends with the result of the last server, media2: none active.
         ListingCase{"Walk", LAYOUT_SITE, "", {"-listactive"}, std::string(C1_PIPES) + MEDIA1_PIPES, "", 252},
+        // 252 is a complete walk, never one that could not be written.
+        ListingCase{"WalkIntoAFullDevice", LAYOUT_SITE, "", {"-listactive"}, "", OUTPUT_FULL, 130, std::nullopt,
+                    std::nullopt, "/dev/full"},
         // Refused client lists are skipped silently, and the walk adds no
         // empty line after a server's pipes.
         ListingCase{"WalkEndingOnAnActiveServer", LAYOUT_SITE,

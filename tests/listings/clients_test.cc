@@ -35,6 +35,12 @@ const std::string TELEMETRY_SITE =
 const std::string FORGING_SITE =
     R"({"clients": [{"fatClientInfo": {"hostName": "c\u001b[2J\r\nc x", "masterServerName": "m\t1",
                                        "serviceVersion": "9\u007f"}}]})";
+// More clients, each with a device, than one buffer of output holds.
+std::string manyClients() {
+  std::string clients;
+  for (int i = 0; i < 300; ++i) clients += R"({"fatClientInfo": {"hostName": "c)" + std::to_string(i) + R"(", "hostDevices": [{}]}},)";
+  return R"({"clients": [)" + clients + R"({"fatClientInfo": {"hostName": "last"}}]})";
+}
 const char *const C1_COMPACT = "c c1 9.1 active master1 2 4 preferred 15 5\n"
                                "d 0 active media1 active 1 FABRIC 0\n"
                                "d 0 disabled media1 active 1 FABRIC 1\n";
@@ -86,6 +92,14 @@ INSTANTIATE_TEST_SUITE_P(
         ListingCase{"OrbFailureMidListing", LAYOUT_SITE, faultRules({R"({"op": "getFATServerInfo", "call": 3, "action": "system", "exception": "TRANSIENT"})"}),
                     {"-listclients"}, C1_COMPACT, CORBA_FAILURE, 130, std::nullopt,
                     Lines{"16 CORBA Exception caught as IDL:omg.org/CORBA/TRANSIENT:1.0 (minor code 0x00000000, completed: NO)"}},
+        // A reader gone before the first record ends the run there, quietly,
+        // as it ends a filter: no other client is asked about.
+        ListingCase{"ReaderGone", manyClients(), "", {"-listclients"}, "", "", 128 + SIGPIPE,
+                    Lines{"getSANClientList \"\" \"\"", "getMediaServersCountOfClient \"c0\"",
+                          R"(getFTConfigInfoSeq "c0" "" QZSL_QZU_CLIENT [{"confName":"FT_MAX_CLIENT_PORTS_PER_SERVER","confValue":"","isClient":false}])"},
+                    Lines{"4 cannot write standard output: Broken pipe"}, GONE_READER},
+        ListingCase{"OutputFull", manyClients(), "", {"-listclients"}, "", OUTPUT_FULL, 130, std::nullopt,
+                    Lines{"16 cannot write standard output: No space left on device"}, "/dev/full"},
         ListingCase{"TelemetryText", TELEMETRY_SITE, "", {"-list_telemetry"},
                     "m media2 8.3 disabled 0\n\nc c2 9.0 disabled master1 0 2 never 0 0\n\n", "", 0},
         ListingCase{"ControlCharactersShownAsQuestionMarks", FORGING_SITE, "", {"-listclients"},

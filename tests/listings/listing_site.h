@@ -57,6 +57,8 @@ const char *const LAYOUT_SITE = R"({
  "settings": [{"host": "c1", "machineType": "QZSL_QZU_CLIENT", "confName": "FT_MAX_CLIENT_PORTS_PER_SERVER", "confValue": "4"}]
 })";
 
+const char *const OUTPUT_FULL = "qzftconfig: cannot write standard output: No space left on device\n";
+
 struct ListingCase {
   std::string name;
   std::string inventory;
@@ -66,6 +68,7 @@ struct ListingCase {
   int status;
   std::optional<Lines> calls = std::nullopt;  // the FT calls, when they matter
   std::optional<Lines> log = std::nullopt;    // the debug log, when it matters
+  const char *stdoutTo = nullptr;             // see runToolInto; null: captured
 };
 
 // Every row starts a site of its own: rows share no journal and no log.

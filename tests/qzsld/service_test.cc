@@ -88,10 +88,8 @@ TEST_P(StartUp, IsRefusedWithTheReason) {
   SiteOptions options;
   options.startService = false;
   std::string home = startSite(options).home, line = GetParam().args + "\n" + GetParam().message;
-  for (size_t at; (at = line.find('@')) != std::string::npos;)
-    line.replace(at, 1, home);
-  if (GetParam().file)
-    writeFile(home + "/in.json", GetParam().file);
+  for (size_t at; (at = line.find('@')) != std::string::npos;) line.replace(at, 1, home);
+  if (GetParam().file) writeFile(home + "/in.json", GetParam().file);
   writeFile(home + "/qz.conf", readFile(home + "/qz.conf") + GetParam().conf);
   std::istringstream words(line.substr(0, line.find('\n')));
   RunResult r = runService({std::istream_iterator<std::string>(words), {}}, home);
@@ -167,8 +165,7 @@ TEST(Listening, OnTheConfiguredPort) {
   stopSite(site);
   // The command shown imports, and then the hint is gone.
   writeFile(site.home + "/in.json", TWO_CLIENTS);
-  ASSERT_EQ(runService({"--db", db, "--inventory", site.home + "/in.json", "--export", "/dev/null"}, site.home).status,
-            0);
+  ASSERT_EQ(runService({"--db", db, "--inventory", site.home + "/in.json", "--export", "/dev/null"}, site.home).status, 0);
   writeFile(site.home + "/qzsld.out", "");
   restartSite(site);
   EXPECT_EQ(readFile(site.home + "/qzsld.out"), "qzsld: listening on 127.0.0.1:" + std::to_string(site.port) + "\n");
@@ -196,8 +193,7 @@ TEST(Stopping, SigtermEndsQzsldWithACallInFlight) {
 FT::FTConfigInfoSeq settingsOf(const std::vector<std::string> &names) {
   FT::FTConfigInfoSeq settings;
   settings.length(names.size());
-  for (size_t i = 0; i < names.size(); ++i)
-    settings[i] = new OBV_FT::FTConfigInfo(names[i].c_str(), names[i].c_str(), true);
+  for (size_t i = 0; i < names.size(); ++i) settings[i] = new OBV_FT::FTConfigInfo(names[i].c_str(), names[i].c_str(), true);
   return settings;
 }
 
@@ -226,8 +222,7 @@ TEST(Durability, AcknowledgedChangesSurviveAKill) {
     });
   usleep(400000);
   EXPECT_EQ(WTERMSIG(signalSite(site, SIGKILL)), SIGKILL);
-  for (std::thread &writer : writers)
-    writer.join();
+  for (std::thread &writer : writers) writer.join();
   ASSERT_GT(acknowledged.size(), 10u);
   restartSite(site);
   FT::FATServiceQueryFacet_var query = queryOf(site);
@@ -235,8 +230,7 @@ TEST(Durability, AcknowledgedChangesSurviveAKill) {
   std::vector<std::string> kept;
   for (CORBA::ULong i = 0; i < found->length(); ++i)
     if (std::string(found[i]->confName()) == found[i]->confValue()) kept.push_back(found[i]->confName());
-  std::sort(acknowledged.begin(), acknowledged.end());
-  std::sort(kept.begin(), kept.end());
+  for (std::vector<std::string> *names : {&acknowledged, &kept}) std::sort(names->begin(), names->end());
   EXPECT_EQ(kept, acknowledged);
   stopSite(site);
 }
@@ -256,10 +250,8 @@ TEST(Refusals, QzsldsOwnCodes) {
   const std::pair<std::function<void()>, const char *> cases[] = {
       {[&] { modify->setServerPipeLimit("media1", 9); },
        "225:connection limit 9 is out of range for FT server media1: the maximum is 8"},
-      {[&] { query->getMediaServersCountOfClient("c1"); }, "5:Dienst nicht verfügbar ✓ 𝄞|77:second"},
-  };
-  for (const auto &c : cases)
-    EXPECT_EQ(refusal(c.first), c.second);
+      {[&] { query->getMediaServersCountOfClient("c1"); }, "5:Dienst nicht verfügbar ✓ 𝄞|77:second"}};
+  for (const auto &c : cases) EXPECT_EQ(refusal(c.first), c.second);
   stopSite(site);
 }
 
