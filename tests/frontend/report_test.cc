@@ -8,6 +8,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <sys/mman.h>
 #include <tuple>
 #include <vector>
 
@@ -105,8 +106,10 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
          openUnreachableSession();
          struct sigaction saved;
          watchForFaults(&saved, "c1\x1b");
-         volatile int *volatile nowhere = nullptr;
-         *nowhere = 1;
+         // A page that may not be written, rather than a null pointer, which the
+         // undefined-behaviour checker would catch before the processor does.
+         volatile int *page = static_cast<int *>(mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+         *page = 1;
        },
        "", "Rescan result status for client c1? = 63\n", 63, ""},
   };
