@@ -1,16 +1,12 @@
 #include "frontend/exit.h"
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <pthread.h>
-#include <string>
 #include <unistd.h>
 
 #include "frontend/globals.h"
 #include "frontend/output.h"
-#include "platform/debuglog.h"
 #include "session/session.h"
 
 static std::atomic_flag run_ending = ATOMIC_FLAG_INIT;
