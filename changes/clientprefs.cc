@@ -4,9 +4,9 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "frontend/globals.h"
-#include "frontend/parse.h"
 #include "platform/debuglog.h"
+#include "run/globals.h"
+#include "run/selectors.h"
 #include "session/session.h"
 
 // Without a record of its own the client follows the master server's

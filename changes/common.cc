@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/status.h"
 #include "session/session.h"
 
 namespace OBV_FSM = OBV_Corvane::Tessark::SL::FATServiceMgmt;
@@ -53,5 +54,5 @@ void reportSuccess(const char *id, const char *text, const char *object) {
   enter_run_end();
   lookup_fixed_message(id, text);
   reportInfo(LOG_INFO, text, false, object);
-  qzftconfig_exit(0);  // not reached: a report that exits always ends the run
+  qzftconfig_exit(STATUS_OK);  // not reached: a report that exits always ends the run
 }

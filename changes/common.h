@@ -1,8 +1,8 @@
 // What the change commands share: the records they send, the usage
 // preference store with its fall-back, and their success report.
 #pragma once
-#include "frontend/report.h"
 #include "ftservice.hh"
+#include "run/report.h"
 
 namespace FSM = Corvane::Tessark::SL::FATServiceMgmt;
 

@@ -4,9 +4,9 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "frontend/globals.h"
-#include "frontend/parse.h"
 #include "listings/fields.h"
+#include "run/globals.h"
+#include "run/selectors.h"
 #include "session/session.h"
 
 using Corvane::Tessark::DL::FATClient::FATUsagePreference;

@@ -9,15 +9,12 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "platform/shown.h"
+#include "run/globals.h"
+#include "run/status.h"
 #include "session/session.h"
-
-// Result of a request that returned but whose worker caught a segmentation
-// fault on the way.
-enum { RESCAN_FAULTED = 63 };
 
 // The signal a worker caught during its request; each worker has its own.
 static thread_local volatile sig_atomic_t caught_Signal = 0;
@@ -57,7 +54,7 @@ void *rescan_thread(void *index) {
   } catch (...) {
     reportUnexpectedException();
   }
-  if (result == 0 && caught_Signal != 0) result = RESCAN_FAULTED;
+  if (result == 0 && caught_Signal != 0) result = STATUS_RESCAN_FAULTED;
 
   sigaction(SIGSEGV, &saved, nullptr);
   pthread_mutex_lock(&thread_table_lock);
@@ -85,14 +82,14 @@ static void onSegv(int signal, siginfo_t *info, void *) {
   if (info->si_code <= 0 || CORBA::is_nil(m_hostSession)) return SIGSEGV_handler(signal);
   ssize_t written = write(STDERR_FILENO, fault_report, strnlen(fault_report, sizeof fault_report));
   (void)written;
-  _exit(RESCAN_FAULTED);
+  _exit(STATUS_RESCAN_FAULTED);
 }
 
 void watchForFaults(struct sigaction *saved, const char *client) {
   // Messages are looked up only under the lock while workers run.
   pthread_mutex_lock(&thread_table_lock);
   QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", shownText(client, false).c_str(),
-            static_cast<int>(RESCAN_FAULTED));
+            static_cast<int>(STATUS_RESCAN_FAULTED));
   snprintf(fault_report, sizeof fault_report, "%s\n", localizedMsg);
   pthread_mutex_unlock(&thread_table_lock);
   struct sigaction handler = {};

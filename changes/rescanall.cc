@@ -10,11 +10,12 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "frontend/exit.h"
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "platform/shown.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/status.h"
 #include "session/session.h"
 
 namespace {
@@ -29,8 +30,6 @@ enum { WAITING = 2 };
 // One-second polls after which a phase gives up, and the one from which the
 // waiting clients are listed (every ten polls).
 enum { POLL_LIMIT = 360, FIRST_WAITING_LIST = 37 };
-// Result of a request still running at the time-out.
-enum { RESCAN_TIMED_OUT = 47 };
 
 struct rescan_run_t {
   int total = 0;
@@ -201,7 +200,7 @@ void reportTimedOut(rescan_run_t &run) {
       collect(run, i);
       entry.state = THREAD_FREE;
     } else if (entry.state == THREAD_RUNNING && run.result == 0) {
-      run.result = RESCAN_TIMED_OUT;
+      run.result = STATUS_RESCAN_TIMED_OUT;
     }
   }
   pthread_mutex_unlock(&thread_table_lock);

@@ -4,10 +4,10 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "frontend/globals.h"
 #include "frontend/usage.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
+#include "run/globals.h"
 #include "session/session.h"
 
 namespace FATServer = Corvane::Tessark::DL::FATServer;

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/masterconfig.h"
 #include "platform/messages.h"
 #include "platform/remoteout.h"
 #include "platform/roles.h"
+#include "run/globals.h"
 
 int jobmgr_flag = 0;
 int bRemote = 0;

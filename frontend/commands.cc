@@ -6,11 +6,12 @@
 #include <jansson.h>
 
 #include "changes/changes.h"
-#include "frontend/exit.h"
-#include "frontend/globals.h"
 #include "frontend/parse.h"
 #include "frontend/usage.h"
 #include "listings/listings.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/status.h"
 
 // Codes of print_error for selectors that main refuses.
 static int changeServerRefusal(int selector) {
@@ -46,11 +47,11 @@ static void listTelemetry(int selector) {
   }
   listFATServers(selector, array);
   listSANClients(selector, array);
-  if (!gJson) qzftconfig_exit(0);
+  if (!gJson) qzftconfig_exit(STATUS_OK);
   json_dumpf(document, stdout, gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
   json_decref(document);
   fputs("\n", stdout);
-  qzftconfig_exit(0);
+  qzftconfig_exit(STATUS_OK);
 }
 
 static void rescanOneClient(int) {
@@ -227,5 +228,5 @@ void dispatch(int argc, char **argv) {
     print_error(command->refusalCode ? command->refusalCode(selector) : 0, command->keyword);
   if (command->unfilteredListing && selector == 0) master_server.clear();
   command->run(selector);
-  qzftconfig_exit(0);
+  qzftconfig_exit(STATUS_OK);
 }

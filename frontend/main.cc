@@ -10,15 +10,16 @@
 
 #include "frontend/admincheck.h"
 #include "frontend/commands.h"
-#include "frontend/exit.h"
-#include "frontend/globals.h"
-#include "frontend/report.h"
 #include "frontend/usage.h"
 #include "platform/debuglog.h"
 #include "platform/hostinfo.h"
 #include "platform/masterconfig.h"
 #include "platform/messages.h"
 #include "platform/version.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/report.h"
+#include "run/status.h"
 
 // baseName answers in storage that its next call overwrites; the name must
 // outlive that.
@@ -28,7 +29,7 @@ static void takeProgramName(const char *argv0) {
   if (base == nullptr) {
     QZ_LOOKUP("ZrtFtc0010N", "Failed to get program name\n");
     fprintf(stderr, "%s\n", localizedMsg);
-    exit(36);
+    exit(STATUS_NO_PROGRAM_NAME);
   }
   name = base;
   progname = name.c_str();
@@ -50,7 +51,7 @@ static void openDebugLog() {
     QZ_LOOKUP("ZrtCom0020N", "%s: terminating - cannot open debug file: %s (%d)\n", progname,
               strerror(error), error);
     fprintf(stderr, "%s\n", localizedMsg);
-    exit(12);
+    exit(STATUS_NO_DEBUG_LOG);
   }
 }
 
@@ -63,7 +64,7 @@ static void readMasterConfig() {
     if (config == nullptr) {
       QZ_LOOKUP("ZrtFtc0086N", "Failed to get local machine's Master Server config\n");
       fprintf(stderr, "%s\n", localizedMsg);
-      exit(110);
+      exit(STATUS_NO_MASTER_CONFIG);
     }
     if (!config->servers.empty()) {
       master_server = config->servers.front();
@@ -104,5 +105,5 @@ int main(int argc, char **argv) {
   } catch (...) {
     reportUnexpectedException();
   }
-  qzftconfig_exit(130);
+  qzftconfig_exit(STATUS_INTERNAL);
 }

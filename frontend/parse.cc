@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/globals.h"
 #include "frontend/usage.h"
 #include "platform/messages.h"
+#include "run/globals.h"
 
 namespace {
 

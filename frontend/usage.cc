@@ -4,11 +4,12 @@
 #include <cstring>
 
 #include "frontend/commands.h"
-#include "frontend/exit.h"
-#include "frontend/globals.h"
-#include "frontend/report.h"
 #include "platform/messages.h"
 #include "platform/version.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/report.h"
+#include "run/status.h"
 
 namespace {
 
@@ -53,19 +54,19 @@ static void lookup_usage(const char *command) {
 void print_usage(const char *command) {
   lookup_usage(command);
   fprintf(stderr, "%s\n\n", localizedMsg);
-  qzftconfig_exit(20);
+  qzftconfig_exit(STATUS_USAGE);
 }
 
 void answer_version_or_help(int argc, char **argv) {
   if (argc != 2) return;
   if (strcmp(argv[1], "--version") == 0) {
     printf("qzftconfig %s\n", QZ_VERSION);
-    qzftconfig_exit(0);
+    qzftconfig_exit(STATUS_OK);
   }
   if (strcmp(argv[1], "--help") == 0) {
     lookup_usage("-help");
     printf("%s\n\n", localizedMsg);
-    qzftconfig_exit(0);
+    qzftconfig_exit(STATUS_OK);
   }
 }
 

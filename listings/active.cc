@@ -2,13 +2,13 @@
 // of one FT server, or of every host of the master server.
 #include <cstdio>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
-#include "frontend/output.h"
-#include "frontend/report.h"
 #include "listings/fields.h"
 #include "listings/listings.h"
 #include "platform/debuglog.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/output.h"
+#include "run/report.h"
 #include "session/session.h"
 
 namespace {

@@ -4,11 +4,11 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/globals.h"
-#include "frontend/report.h"
 #include "listings/fields.h"
 #include "listings/listings.h"
 #include "platform/debuglog.h"
+#include "run/globals.h"
+#include "run/report.h"
 #include "session/session.h"
 
 namespace {

@@ -4,13 +4,14 @@
 #include <cstdio>
 #include <string>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
-#include "frontend/output.h"
-#include "frontend/report.h"
 #include "platform/crvjson.h"
 #include "platform/debuglog.h"
 #include "platform/shown.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/output.h"
+#include "run/report.h"
+#include "run/status.h"
 
 const char *hostStateWord(int state) { return state == 1 ? "active" : "disabled"; }
 
@@ -97,7 +98,7 @@ void printJson(json_t *document) {
 void reportNothingFound(const char *id, const char *text, const char *object) {
   lookup_fixed_message(id, text);
   reportInfo(LOG_INFO, text, false, object);
-  qzftconfig_exit(0);  // not reached: a report of status 0 ends the run
+  qzftconfig_exit(STATUS_OK);  // not reached: a report of status 0 ends the run
 }
 
 void refuseFTServerQuery(const QZSLOpException &e) {

@@ -2,8 +2,8 @@
 #pragma once
 #include <jansson.h>
 
-#include "frontend/report.h"
 #include "ftservice.hh"
+#include "run/report.h"
 
 namespace FATServer = Corvane::Tessark::DL::FATServer;
 namespace FATClient = Corvane::Tessark::DL::FATClient;

@@ -2,10 +2,10 @@
 // the LUNs behind them.
 #include <cstdio>
 
-#include "frontend/globals.h"
-#include "frontend/report.h"
 #include "listings/fields.h"
 #include "listings/listings.h"
+#include "run/globals.h"
+#include "run/report.h"
 #include "session/session.h"
 
 namespace {

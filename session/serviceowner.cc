@@ -6,11 +6,12 @@
 #include <pwd.h>
 #include <vector>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/masterconfig.h"
 #include "platform/peerowner.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/status.h"
 #include "session/session.h"
 
 // The refusal for a service at `address` ("127.0.0.1:7390") run by `owner`,
@@ -41,7 +42,7 @@ static CORBA::Boolean checkServiceOwner(omni::omniInterceptors::clientOpenConnec
   logmsg(LOG_ERROR, refusal.c_str(), progname);
   // Closing the session would be a request to the service refused here.
   m_hostSession = Brantis::Tessark::HostSession::_nil();
-  qzftconfig_exit(130);
+  qzftconfig_exit(STATUS_INTERNAL);
   return false;
 }
 

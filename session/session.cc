@@ -4,13 +4,14 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
-#include "frontend/report.h"
 #include "platform/debuglog.h"
 #include "platform/hostinfo.h"
 #include "platform/messages.h"
 #include "platform/orb.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/report.h"
+#include "run/status.h"
 #include "session/serviceowner.h"
 
 namespace SL = Corvane::Tessark::SL;
@@ -41,7 +42,7 @@ static std::string failureText() {
 
 [[noreturn]] static void genericFailure(const char *text) {
   reportInfo(LOG_ERROR, text, true, "");
-  qzftconfig_exit(130);  // not reached: the generic form always ends the run
+  qzftconfig_exit(STATUS_INTERNAL);  // not reached: the generic form always ends the run
 }
 
 [[noreturn]] static void logAndFail(const char *text) {

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "changes/changes.h"
-#include "frontend/exit.h"
-#include "frontend/globals.h"
-#include "frontend/report.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/report.h"
 #include "session/session.h"
 #include "tool_runner.h"
 

@@ -1,4 +1,4 @@
-#include "frontend/output.h"
+#include "run/output.h"
 
 #include <cerrno>
 #include <csignal>
@@ -9,9 +9,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/status.h"
 
 // Why the first failed write failed; later writes only fail again, and the
 // stream forgets what it could not write.
@@ -36,7 +37,7 @@ void endRunIfOutputFailed(bool flush) {
   if ((flush || outputIsPipe()) && fflush(stdout) != 0) error = errno;
   if (!ferror(stdout)) return;
   noteFailure(error);
-  qzftconfig_exit(130);
+  qzftconfig_exit(STATUS_INTERNAL);
 }
 
 int flushStandardOutput(int status) {
@@ -51,7 +52,7 @@ int flushStandardOutput(int status) {
   }
   fprintf(stderr, "%s: %s\n", progname ? progname : "qzftconfig", line.c_str());
   logmsg(LOG_ERROR, line.c_str(), progname);
-  return status == 0 ? 130 : status;
+  return status == STATUS_OK ? STATUS_INTERNAL : status;
 }
 
 // The ORB ignores SIGPIPE for its sockets, so the write only failed; the

@@ -1,4 +1,4 @@
-#include "frontend/globals.h"
+#include "run/globals.h"
 
 const char *progname = nullptr;
 bool vbose = false;

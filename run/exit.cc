@@ -1,12 +1,13 @@
-#include "frontend/exit.h"
+#include "run/exit.h"
 
 #include <atomic>
 #include <cstdio>
 #include <pthread.h>
 #include <unistd.h>
 
-#include "frontend/globals.h"
-#include "frontend/output.h"
+#include "run/globals.h"
+#include "run/output.h"
+#include "run/status.h"
 #include "session/session.h"
 
 static std::atomic_flag run_ending = ATOMIC_FLAG_INIT;
@@ -29,7 +30,7 @@ void qzftconfig_exit(int status) {
   enter_run_end();
   // Whatever was printed reaches its reader before the session is closed,
   // however long that takes.
-  status = flushStandardOutput(static_cast<unsigned>(status) <= 255 ? status : 252);
+  status = flushStandardOutput(static_cast<unsigned>(status) <= 255 ? status : STATUS_OUT_OF_RANGE);
   // Taken before the call, so that a failure inside it cannot lead back here
   // to a second destroy.
   Brantis::Tessark::HostSession_ptr session = m_hostSession;

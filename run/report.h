@@ -1,6 +1,7 @@
 // Status reporting: every outcome of a command ends here.
 #pragma once
 #include "ftservice.hh"
+#include "run/status.h"
 
 using Corvane::Tessark::SL::QZSLOpException;
 
@@ -17,7 +18,7 @@ void reportInfo(int level, const char *text, bool generic, const char *object);
 
 // The status a refusal carries: the errorCode of its first record, or
 // REFUSAL_WITHOUT_RECORD (130) when it has none.
-enum { REFUSAL_WITHOUT_RECORD = 130 };
+enum { REFUSAL_WITHOUT_RECORD = STATUS_INTERNAL };
 int refusalStatus(const QZSLOpException &exception);
 
 // Looks up `id` into localizedMsg (and englishMsg) with the fixed text

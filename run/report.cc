@@ -1,18 +1,19 @@
-#include "frontend/report.h"
+#include "run/report.h"
 
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <unistd.h>
 
-#include "frontend/exit.h"
-#include "frontend/globals.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "platform/orb.h"
 #include "platform/shown.h"
 #include "platform/statustext.h"
 #include "platform/widetext.h"
+#include "run/exit.h"
+#include "run/globals.h"
+#include "run/status.h"
 #include "session/session.h"
 
 namespace {
@@ -72,13 +73,13 @@ void reportInfo(const QZSLOpException &exception, int level, const char *text, b
   if (generic) {
     QZ_LOOKUP("ZrtFtc0033N", "Encountered with an error, check the log for details");
     fprintf(stderr, "%s\n\n", localizedMsg);
-    qzftconfig_exit(130);
+    qzftconfig_exit(STATUS_INTERNAL);
   }
   // The message may carry a name the service gave, such as a client's.
   if (localizedMsg[0] != '\0')
     fprintf(level == LOG_ERROR ? stderr : stdout, "%s\n\n", shownText(localizedMsg, true).c_str());
   if (!exitAfter) return;
-  if (record.status == 0) qzftconfig_exit(0);
+  if (record.status == 0) qzftconfig_exit(STATUS_OK);
 
   fprintf(stderr, "EXIT error: %s\n", record.message.c_str());
   fprintf(stderr, "EXIT status = %d\n", record.status);
@@ -108,7 +109,7 @@ void reportRefusal(const QZSLOpException &exception, const char *id, const char 
   enter_run_end();
   lookup_fixed_message(id, text);
   reportInfo(exception, LOG_ERROR, text, false, object, true);
-  qzftconfig_exit(0);  // not reached: a report with exitAfter always ends the run
+  qzftconfig_exit(STATUS_OK);  // not reached: a report with exitAfter always ends the run
 }
 
 void reportUnexpectedException() {
@@ -125,14 +126,14 @@ void reportUnexpectedException() {
   } catch (...) {
     fprintf(stderr, "Unknown C++ Exception\n");
   }
-  qzftconfig_exit(130);
+  qzftconfig_exit(STATUS_INTERNAL);
 }
 
 void reportOrbFailure(const char *cause) {
   enter_run_end();
   logmsg(LOG_ERROR, cause, progname);
   fprintf(stderr, "%s\n\n", "Got Corba Exception, see log for details");
-  qzftconfig_exit(130);
+  qzftconfig_exit(STATUS_INTERNAL);
 }
 
 // The ORB calls terminate() on some replies it cannot take apart; the run
@@ -142,7 +143,7 @@ void reportTermination() {
   // A report that itself ends in terminate() must not start over.
   static thread_local bool reporting = false;
   fflush(stdout);
-  if (reporting) _exit(130);
+  if (reporting) _exit(STATUS_INTERNAL);
   reporting = true;
   std::string cause = "terminate called";
   if (std::exception_ptr current = std::current_exception()) {
