@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include "platform/hostinfo.h"
-#include "platform/masterconfig.h"
 
 namespace {
 
@@ -137,9 +136,4 @@ void logparams(int argc, char **argv) {
   const char *base = baseName(argv[0], "exe");
   std::string tag = base != nullptr ? base : "";
   logmsg(LOG_TRACE, line.c_str(), tag.c_str());
-}
-
-int get_configured_verbose(const char *program, const char *name) {
-  const master_config_t *config = get_master_config_ptr();
-  return config != nullptr ? config->verbose : 0;
 }

@@ -32,9 +32,5 @@ void logmsg(int level, const char *text, const char *tag);
 // holds a blank is shown in double quotes.
 void logparams(int argc, char **argv);
 
-// The configured verbosity of `program`: the VERBOSE key of the master-server
-// configuration last read successfully (0 when none is configured).
-int get_configured_verbose(const char *program, const char *name);
-
 // Install root: $TESSARK_HOME, default /usr/vandor/tessark.
 const char *tessark_home();
