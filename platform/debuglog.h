@@ -6,8 +6,9 @@
 // for example
 //   2024-05-01 13:02:03.045 [4711] [4711] 16 qzftconfig: No SAN clients found
 // Trailing newlines of the text are dropped and every other newline or
-// carriage return inside it becomes a space, so an entry is always one line.
-// A null tag or text is written as the empty string. Each line goes out with
+// carriage return inside it becomes a space, so an entry is always one line;
+// the other controls, and bytes that are not UTF-8, are shown as '?' (tabs
+// stay), as by shownText. A null tag or text is written as the empty string. Each line goes out with
 // a single write() on a descriptor opened with O_APPEND, so lines of several
 // threads or processes sharing the file never interleave.
 #pragma once
