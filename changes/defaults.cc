@@ -1,11 +1,11 @@
 // "-setconfig" and "-getconfig": the master server's FT defaults.
-#include <cstdio>
 #include <cstring>
 
 #include "changes/changes.h"
 #include "changes/common.h"
 #include "listings/fields.h"
 #include "run/globals.h"
+#include "run/print.h"
 #include "run/selectors.h"
 #include "session/session.h"
 
@@ -100,15 +100,12 @@ void printConfigDefaults() {
               });
   readPortSettings();
   usage_values_t values = usageValues(usage.in());
-  if (vbose) {
-    printRow("Master Server      : %s\n", master_server.c_str());
-    printRow("Client Ports/Server: %s\n", num_ports.c_str());
-    printRow("Clients/Target port: %s\n", num_clients_per_port.c_str());
-    printRow("FT Preference      : %s\n", values.preference);
-    printRow("Backup Wait Time   : %d\n", values.backupWait);
-    printRow("Restore Wait Time  : %d\n", values.restoreWait);
-  } else {
-    printRow("u %s %s %s %s %d %d\n", master_server.c_str(), num_ports.c_str(),
-           num_clients_per_port.c_str(), values.preference, values.backupWait, values.restoreWait);
-  }
+  openRecord("u", nullptr, 19);
+  printText(IN_TEXT, nullptr, "Master Server", master_server.c_str());
+  printText(IN_TEXT, nullptr, "Client Ports/Server", num_ports.c_str());
+  printText(IN_TEXT, nullptr, "Clients/Target port", num_clients_per_port.c_str());
+  printText(IN_TEXT, nullptr, "FT Preference", values.preference);
+  printInt(IN_TEXT, nullptr, "Backup Wait Time", values.backupWait);
+  printInt(IN_TEXT, nullptr, "Restore Wait Time", values.restoreWait);
+  closeRecord();
 }

@@ -11,6 +11,7 @@
 #include "listings/listings.h"
 #include "run/exit.h"
 #include "run/globals.h"
+#include "run/print.h"
 #include "run/status.h"
 
 // Codes of print_error for selectors that main refuses.
@@ -48,9 +49,7 @@ static void listTelemetry(int selector) {
   listFATServers(selector, array);
   listSANClients(selector, array);
   if (!gJson) qzftconfig_exit(STATUS_OK);
-  json_dumpf(document, stdout, gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
-  json_decref(document);
-  fputs("\n", stdout);
+  printJson(document);
   qzftconfig_exit(STATUS_OK);
 }
 

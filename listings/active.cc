@@ -1,7 +1,5 @@
 // The active connection listing, "-listactive": the pipes of one SAN client,
 // of one FT server, or of every host of the master server.
-#include <cstdio>
-
 #include "listings/fields.h"
 #include "listings/listings.h"
 #include "platform/debuglog.h"
@@ -28,20 +26,17 @@ void printClientPipe(const FATClient::FATClientPipeInfo *pipe) {
   int lun = lunOf(device);
   const char *jobId = job ? job->jobId() : "";
   const char *direction = directionWord(pipe->direction());
-  if (vbose) {
-    printRow("\n");
-    printRow("SAN Client Name : %s\n", client_name.c_str());
-    printRow("SAN Client HBA  : %d\n", clientHba);
-    printRow("FT Server Name  : %s\n", server);
-    printRow("FT Server HBA   : %d\n", serverHba);
-    printRow("FT Server LUN   : %d\n", lun);
-    printRow("Job Number      : %s\n", jobId);
-    printRow("FT Connection Id: %d\n", pipe->pipeId());
-    printRow("Direction       : %s\n", direction);
-  } else {
-    printRow("c %s %d %s %d %d %s %d %s\n", client_name.c_str(), clientHba, server, serverHba, lun,
-           jobId, pipe->pipeId(), direction);
-  }
+  printEmptyLine(IN_VERBOSE);
+  openRecord("c", nullptr, 16);
+  printText(IN_TEXT, nullptr, "SAN Client Name", client_name.c_str());
+  printInt(IN_TEXT, nullptr, "SAN Client HBA", clientHba);
+  printText(IN_TEXT, nullptr, "FT Server Name", server);
+  printInt(IN_TEXT, nullptr, "FT Server HBA", serverHba);
+  printInt(IN_TEXT, nullptr, "FT Server LUN", lun);
+  printText(IN_TEXT, nullptr, "Job Number", jobId);
+  printInt(IN_TEXT, nullptr, "FT Connection Id", pipe->pipeId());
+  printText(IN_TEXT, nullptr, "Direction", direction);
+  closeRecord();
 }
 
 void printServerPipe(const FATServer::FATPipeInfo *pipe) {
@@ -49,16 +44,14 @@ void printServerPipe(const FATServer::FATPipeInfo *pipe) {
   int serverHba = portNumberOf(portOf(device));
   int lun = lunOf(device);
   const char *direction = directionWord(pipe->direction());
-  if (vbose) {
-    printRow("FT Server Name  : %s\n", media_server.c_str());
-    printRow("FT Server HBA   : %d\n", serverHba);
-    printRow("FT Server LUN   : %d\n", lun);
-    printRow("FT Connection Id: %d\n", pipe->pipeId());
-    printRow("Direction       : %s\n", direction);
-    printRow("\n");
-  } else {
-    printRow("m %s %d %d %d %s\n", media_server.c_str(), serverHba, lun, pipe->pipeId(), direction);
-  }
+  openRecord("m", nullptr, 16);
+  printText(IN_TEXT, nullptr, "FT Server Name", media_server.c_str());
+  printInt(IN_TEXT, nullptr, "FT Server HBA", serverHba);
+  printInt(IN_TEXT, nullptr, "FT Server LUN", lun);
+  printInt(IN_TEXT, nullptr, "FT Connection Id", pipe->pipeId());
+  printText(IN_TEXT, nullptr, "Direction", direction);
+  closeRecord();
+  printEmptyLine(IN_VERBOSE);
 }
 
 // Runs one pipe-list call; a refusal is reported for a single host and only
@@ -108,7 +101,7 @@ int listServerPipes(int reportFlag) {
                          count == 0 ? "" : media_server.c_str());
     return -1;
   }
-  if (reportFlag == REPORT_OUTCOME) printRow("\n");
+  if (reportFlag == REPORT_OUTCOME) printEmptyLine(IN_TEXT);
   return 0;
 }
 

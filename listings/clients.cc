@@ -107,35 +107,21 @@ client_values_t clientValues(FSM::SANClientInfo *info, FATClient::FATClientInfo 
   return values;
 }
 
-void printClientVerbose(const FATClient::FATClientInfo *client, const client_values_t &v) {
-  printRow("SAN Client Name      : %s\n", client->hostName());
-  printRow("SAN Client Version   : %s\n", client->serviceVersion());
-  printRow("SAN Client State     : %s\n", v.state);
-  printRow("Master Server Name   : %s\n", client->masterServerName());
-  printRow("FT Server Connections: %d\n", v.mediaCount);
-  printRow("Client Ports/Server  : %s\n", num_ports.c_str());
-  printRow("Usage Preference     : %s\n", v.preference);
-  if (v.preferred) {
-    printRow("Backup Wait Time     : %d\n", v.backupWait);
-    printRow("Restore Wait Time    : %d\n", v.restoreWait);
-  }
-}
-
-void printClientCompact(const FATClient::FATClientInfo *client, const client_values_t &v) {
-  printRow("c %s %s %s %s %d %s %s %d %d\n", client->hostName(), client->serviceVersion(), v.state,
-         client->masterServerName(), v.mediaCount, num_ports.c_str(), v.preference, v.backupWait,
-         v.restoreWait);
-}
-
-void setClientJson(json_t *object, const FATClient::FATClientInfo *client, const client_values_t &v) {
-  setJsonText(object, "hostName", client->hostName());
-  setJsonText(object, "serviceVersion", client->serviceVersion());
-  setJsonText(object, "clientState", v.state);
-  setJsonText(object, "masterServerName", client->masterServerName());
-  setJsonInt(object, "mediacount", v.mediaCount);
-  setJsonText(object, "upref", v.preference);
-  setJsonInt(object, "backupWaitPeriod", v.backupWait);
-  setJsonInt(object, "restoreWaitPeriod", v.restoreWait);
+void printClient(const FATClient::FATClientInfo *client, const client_values_t &v, json_t *object) {
+  openRecord("c", object, 21);
+  printText(IN_ALL, "hostName", "SAN Client Name", client->hostName());
+  printText(IN_ALL, "serviceVersion", "SAN Client Version", client->serviceVersion());
+  printText(IN_ALL, "clientState", "SAN Client State", v.state);
+  printText(IN_ALL, "masterServerName", "Master Server Name", client->masterServerName());
+  printInt(IN_ALL, "mediacount", "FT Server Connections", v.mediaCount);
+  printText(IN_TEXT, nullptr, "Client Ports/Server", num_ports.c_str());
+  printText(IN_ALL, "upref", "Usage Preference", v.preference);
+  // The wait times matter only to a preferred client, but the compact line
+  // and the document have places for them.
+  int waits = v.preferred ? IN_ALL : IN_COMPACT | IN_JSON;
+  printInt(waits, "backupWaitPeriod", "Backup Wait Time", v.backupWait);
+  printInt(waits, "restoreWaitPeriod", "Restore Wait Time", v.restoreWait);
+  closeRecord();
 }
 
 // The state of the FT server behind a device, asked anew for every device.
@@ -166,34 +152,24 @@ device_values_t deviceValues(const FATClient::FATClientDeviceInfo *device) {
   return values;
 }
 
-// `lastHba` is the client HBA port of the device printed before, -1 at first.
-void printDeviceVerbose(const device_values_t &v, int &lastHba) {
-  if (v.clientHba != lastHba || v.clientHba == -1) printRow("SAN Client HBA Port  : %d\n", v.clientHba);
+// Verbose text shows the client HBA port as a header over the devices that
+// follow on it; `lastHba` is that of the device printed before, -1 at first.
+void printDevice(const device_values_t &v, json_t *list, int &lastHba) {
+  if (v.clientHba != lastHba || v.clientHba == -1) {
+    openRecord(nullptr, nullptr, 21);
+    printInt(IN_VERBOSE, nullptr, "SAN Client HBA Port", v.clientHba);
+  }
   lastHba = v.clientHba;
-  printRow("\tSAN Client Device State: %s\n", v.state);
-  printRow("\tMedia Server Name      : %s\n", v.server);
-  printRow("\tMedia Sever State      : %s\n", v.serverState);
-  printRow("\tMedia Server HBA Port  : %d\n", v.serverHba);
-  printRow("\tMedia Server Port Mode : %s\n", v.mode);
-  printRow("\tMedia Server LUN       : %d\n", v.lun);
-  printRow("\n");
-}
-
-void printDeviceCompact(const device_values_t &v) {
-  printRow("d %d %s %s %s %d %s %d\n", v.clientHba, v.state, v.server, v.serverState, v.serverHba,
-         v.mode, v.lun);
-}
-
-void appendDeviceJson(json_t *list, const device_values_t &v) {
-  json_t *object = json_object();
-  setJsonInt(object, "clientHBA", v.clientHba);
-  setJsonText(object, "deviceState", v.state);
-  setJsonText(object, "deviceServerName", v.server);
-  setJsonText(object, "serverState", v.serverState);
-  setJsonInt(object, "pdPortNumber", v.serverHba);
-  setJsonText(object, "pdPortMode", v.mode);
-  setJsonInt(object, "pdLun", v.lun);
-  json_array_append_new(list, object);
+  openRecord("d", openJsonRecord(list), 23, "\t");
+  printInt(IN_COMPACT | IN_JSON, "clientHBA", nullptr, v.clientHba);
+  printText(IN_ALL, "deviceState", "SAN Client Device State", v.state);
+  printText(IN_ALL, "deviceServerName", "Media Server Name", v.server);
+  printText(IN_ALL, "serverState", "Media Sever State", v.serverState);
+  printInt(IN_ALL, "pdPortNumber", "Media Server HBA Port", v.serverHba);
+  printText(IN_ALL, "pdPortMode", "Media Server Port Mode", v.mode);
+  printInt(IN_ALL, "pdLun", "Media Server LUN", v.lun);
+  closeRecord();
+  printEmptyLine(IN_VERBOSE);
 }
 
 // Prints the devices of a client; `list` is its "clientDevList" in JSON mode.
@@ -204,13 +180,7 @@ bool printDevices(const FATClient::FATClientInfo *client, json_t *list) {
   for (CORBA::ULong i = 0; i < devices.length(); ++i) {
     const FATClient::FATClientDeviceInfo *device = devices[i].in();
     if (!device) continue;
-    device_values_t values = deviceValues(device);
-    if (vbose)
-      printDeviceVerbose(values, lastHba);
-    else if (gJson)
-      appendDeviceJson(list, values);
-    else
-      printDeviceCompact(values);
+    printDevice(deviceValues(device), list, lastHba);
     printed = true;
   }
   return printed;
@@ -239,30 +209,10 @@ int printClientDetails(FSM::SANClientInfo *info, json_t *array) {
   if (!client) return 0;
   client_values_t values = clientValues(info, client);
 
-  json_t *object = nullptr;
-  if (gJson) {
-    object = json_object();
-    if (array) json_array_append_new(array, object);
-  }
-  if (vbose)
-    printClientVerbose(client, values);
-  else if (gJson)
-    setClientJson(object, client, values);
-  else
-    printClientCompact(client, values);
-
-  json_t *list = nullptr;
-  if (gJson) {
-    list = json_array();
-    json_object_set_new(object, "clientDevList", list);
-  }
-  bool printed = printDevices(client, list);
-
-  if (!gJson) {
-    if (!printed) printRow("\n");
-  } else if (!array) {
-    printJson(object);
-  }
+  json_t *object = openJsonObject(array);
+  printClient(client, values, object);
+  bool printed = printDevices(client, openJsonArray(object, "clientDevList"));
+  closeHost(object, array, printed);
   return 1;
 }
 
@@ -279,10 +229,8 @@ void listSANClients(int selector, json_t *telemetryArray) {
   CORBA::ULong count = lengthOf(clients);
 
   if (gJson) {
-    json_t *object = json_object();
-    if (telemetryArray) json_array_append_new(telemetryArray, object);
-    json_t *list = json_array();
-    json_object_set_new(object, "SANClientList", list);
+    json_t *object = openJsonObject(telemetryArray);
+    json_t *list = openJsonArray(object, "SANClientList");
     for (CORBA::ULong i = 0; i < count; ++i) {
       if (clients[i].in()) printClientDetails(clients[i].in(), list);
       releaseClient(clients, i);

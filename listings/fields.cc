@@ -1,15 +1,8 @@
 #include "listings/fields.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <string>
-
-#include "platform/crvjson.h"
 #include "platform/debuglog.h"
-#include "platform/shown.h"
 #include "run/exit.h"
 #include "run/globals.h"
-#include "run/output.h"
 #include "run/report.h"
 #include "run/status.h"
 
@@ -61,38 +54,12 @@ int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun) {
   return count;
 }
 
-void printRow(const char *format, ...) {
-  std::string row;
-  va_list ap;
-  va_start(ap, format);
-  for (const char *p = format; *p != '\0'; ++p) {
-    if (*p != '%' || p[1] == '\0') {
-      row += *p;
-    } else if (*++p == 's') {
-      row += shownText(va_arg(ap, const char *), false);
-    } else if (*p == 'd') {
-      row += std::to_string(va_arg(ap, int));
-    } else {
-      row += *p;  // "%%"
-    }
+void closeHost(json_t *object, json_t *array, bool printedDevices) {
+  if (!gJson) {
+    if (!printedDevices) printRow("\n");
+  } else if (!array) {
+    printJson(object);
   }
-  va_end(ap);
-  fputs(row.c_str(), stdout);
-  endRunIfOutputFailed(false);
-}
-
-void setJsonText(json_t *object, const char *key, const char *text) {
-  json_object_set_new(object, key, crv_json_string(text, 0, ""));
-}
-
-void setJsonInt(json_t *object, const char *key, long long value) {
-  json_object_set_new(object, key, json_integer(value));
-}
-
-void printJson(json_t *document) {
-  json_dumpf(document, stdout, gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
-  json_decref(document);
-  fputs("\n", stdout);
 }
 
 void reportNothingFound(const char *id, const char *text, const char *object) {
@@ -122,9 +89,11 @@ target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
   return values;
 }
 
-void printLunVerbose(const target_device_t &v) {
-  printRow("\tFT Server Device State   : %s\n", v.state);
-  printRow("\tAssociated LUN           : %d\n", v.lun);
-  printRow("\tActive Connections on LUN: %d\n", v.active);
-  printRow("\n");
+void printLun(const target_device_t &v, json_t *luns) {
+  openRecord(nullptr, openJsonRecord(luns), 25, "\t");
+  printText(IN_VERBOSE | IN_JSON, "FT Server Device State", nullptr, v.state);
+  printInt(IN_VERBOSE | IN_JSON, "Associated LUN", nullptr, v.lun);
+  printInt(IN_VERBOSE | IN_JSON, "Active Connections on LUN", nullptr, v.active);
+  closeRecord();
+  printEmptyLine(IN_VERBOSE);
 }

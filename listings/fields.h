@@ -3,6 +3,7 @@
 #include <jansson.h>
 
 #include "ftservice.hh"
+#include "run/print.h"
 #include "run/report.h"
 
 namespace FATServer = Corvane::Tessark::DL::FATServer;
@@ -50,8 +51,9 @@ struct target_device_t {
 
 target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,
                                    const FATServer::FATPipeInfoSeq &pipes);
-// The verbose lines of one LUN under its port header, and the empty line after them.
-void printLunVerbose(const target_device_t &v);
+// One LUN under its port: verbose lines and an empty line, or an object of
+// the port's `luns` in JSON; the compact line of the LUN is its port's.
+void printLun(const target_device_t &v, json_t *luns);
 
 // Calls `each(values, newPort)` for every device of `server` in order, where
 // `newPort` says the device opens a port group; false when there was none.
@@ -71,18 +73,10 @@ template <class Each> bool forEachTargetDevice(const FATServer::FATServerInfo *s
   return any;
 }
 
-// Prints a piece of a text listing. `format` takes only %s and %d; every %s
-// argument is shown with its control characters as '?', so no text of a
-// record can rewrite the terminal or pass for a line of the listing. A row
-// that cannot be written ends the run.
-void printRow(const char *format, ...) __attribute__((format(printf, 1, 2)));
-
-// Sets `key` of `object` to a JSON string or integer that the object owns.
-void setJsonText(json_t *object, const char *key, const char *text);
-void setJsonInt(json_t *object, const char *key, long long value);
-// Writes `document` to stdout (compact with -json_compact, else indented with
-// sorted keys) and a newline, then releases it.
-void printJson(json_t *document);
+// Ends what a host printed: in text an empty line when it had no devices;
+// in JSON the host's own document when it is not part of a list (`array`
+// null).
+void closeHost(json_t *object, json_t *array, bool printedDevices);
 
 // The length of a sequence that a remote call returned; 0 when there is none.
 template <typename SeqVar> CORBA::ULong lengthOf(const SeqVar &seq) {

@@ -1,6 +1,6 @@
 // The FT server listing: "-listservers" and the server half of
 // "-list_telemetry". Everything printed comes from the server records.
-#include <cstdio>
+#include <string>
 
 #include "listings/fields.h"
 #include "listings/listings.h"
@@ -10,113 +10,51 @@
 
 namespace {
 
-void printServerVerbose(const FATServer::FATServerInfo *server, int limit, int maximum) {
-  printRow("FT Server Name     : %s\n", server->hostName());
-  printRow("FT Server Version  : %s\n", server->serviceVersion());
-  printRow("FT Server State    : %s\n", hostStateWord(server->state()));
-  printRow("Connection Limit   : %d\n", limit);
-  printRow("Maximum Limit      : %d\n", maximum);
+void printServer(const FATServer::FATServerInfo *server, json_t *object) {
+  const FATServer::FATServerConfigurationInfo *config = server->config();
+  openRecord("m", object, 19);
+  printText(IN_ALL, "FT Server Name", nullptr, server->hostName());
+  printText(IN_ALL, "FT Server Version", nullptr, server->serviceVersion());
+  printText(IN_ALL, "FT Server State", nullptr, hostStateWord(server->state()));
+  printInt(IN_ALL, "Connection Limit", nullptr, config ? config->numberOfPipes() : 0);
+  printInt(IN_VERBOSE | IN_JSON, "Maximum Limit", nullptr, config ? config->maxNumberOfPipes() : 0);
+  closeRecord();
 }
 
-void setServerJson(json_t *object, const FATServer::FATServerInfo *server, int limit, int maximum) {
-  setJsonText(object, "FT Server Name", server->hostName());
-  setJsonText(object, "FT Server Version", server->serviceVersion());
-  setJsonText(object, "FT Server State", hostStateWord(server->state()));
-  setJsonInt(object, "Connection Limit", limit);
-  setJsonInt(object, "Maximum Limit", maximum);
-}
-
-void printLunVerbose(const target_device_t &v, bool newPort) {
-  if (newPort) {
-    printRow("FT Server HBA Port  : %d\n", v.port);
-    printRow("FT Server Port Mode : %s\n", v.mode);
-    if (v.speed != 0)
-      printRow("FT Server Port Speed: %d gBits/s\n", v.speed);
-    else
-      printRow("FT Server Port Speed: Unknown\n");
-    printRow("FT Server Port WWN  : %s\n", v.wwn);
-    printRow("FT Server Port Model: %s\n", v.model);
+// The compact line repeats its port's fields for every LUN, in an order of
+// its own; the other forms write them once over the LUNs of the port.
+// `luns` is the "LUN List" of the current port object in JSON.
+void printServerLun(const target_device_t &v, bool newPort, json_t *hbaList, json_t *&luns) {
+  if (newPort || printForm() == IN_COMPACT) {
+    json_t *port = openJsonRecord(hbaList);
+    std::string speed = v.speed != 0 ? std::to_string(v.speed) + " gBits/s" : "Unknown";
+    openRecord("d", port, 20);
+    printInt(IN_ALL, "FT Server HBA Port", nullptr, v.port);
+    printText(IN_ALL, "FT Server Port Mode", nullptr, v.mode);
+    printText(IN_VERBOSE | IN_JSON, "FT Server Port Speed", nullptr, speed.c_str());
+    printText(IN_COMPACT, nullptr, nullptr, v.state);
+    printInt(IN_COMPACT, nullptr, nullptr, v.lun);
+    printInt(IN_COMPACT, nullptr, nullptr, v.active);
+    printText(IN_ALL, "FT Server Port WWN", nullptr, v.wwn);
+    printText(IN_ALL, "FT Server Port Model", nullptr, v.model);
+    printInt(IN_COMPACT, nullptr, nullptr, v.speed);
+    closeRecord();
+    luns = openJsonArray(port, "LUN List");
   }
-  printLunVerbose(v);
-}
-
-void printLunCompact(const target_device_t &v) {
-  printRow("d %d %s %s %d %d %s %s %d\n", v.port, v.mode, v.state, v.lun, v.active, v.wwn, v.model,
-         v.speed);
-}
-
-// Returns the "LUN List" of the port object it appends to `hbaList`.
-json_t *appendPortJson(json_t *hbaList, const target_device_t &v) {
-  json_t *port = json_object();
-  json_array_append_new(hbaList, port);
-  setJsonInt(port, "FT Server HBA Port", v.port);
-  setJsonText(port, "FT Server Port Mode", v.mode);
-  char speed[32] = "Unknown";
-  if (v.speed != 0) snprintf(speed, sizeof speed, "%d gBits/s", v.speed);
-  setJsonText(port, "FT Server Port Speed", speed);
-  setJsonText(port, "FT Server Port WWN", v.wwn);
-  setJsonText(port, "FT Server Port Model", v.model);
-  json_t *luns = json_array();
-  json_object_set_new(port, "LUN List", luns);
-  return luns;
-}
-
-void appendLunJson(json_t *luns, const target_device_t &v) {
-  json_t *object = json_object();
-  setJsonText(object, "FT Server Device State", v.state);
-  setJsonInt(object, "Associated LUN", v.lun);
-  setJsonInt(object, "Active Connections on LUN", v.active);
-  json_array_append_new(luns, object);
-}
-
-// Prints the LUNs of a server grouped by port; `hbaList` is its "FT Server
-// Target HBA List" in JSON mode.
-bool printLuns(const FATServer::FATServerInfo *server, json_t *hbaList) {
-  json_t *luns = nullptr;  // the "LUN List" of the current port object
-  return forEachTargetDevice(server, [&](const target_device_t &values, bool newPort) {
-    if (vbose) {
-      printLunVerbose(values, newPort);
-    } else if (gJson) {
-      if (newPort) luns = appendPortJson(hbaList, values);
-      appendLunJson(luns, values);
-    } else {
-      printLunCompact(values);
-    }
-  });
+  printLun(v, luns);
 }
 
 }  // namespace
 
 int printServerDetails(FATServer::FATServerInfo *info, json_t *array) {
-  const FATServer::FATServerConfigurationInfo *config = info->config();
-  int limit = config ? config->numberOfPipes() : 0;
-  int maximum = config ? config->maxNumberOfPipes() : 0;
-
-  json_t *object = nullptr;
-  if (gJson) {
-    object = json_object();
-    if (array) json_array_append_new(array, object);
-  }
-  if (vbose)
-    printServerVerbose(info, limit, maximum);
-  else if (gJson)
-    setServerJson(object, info, limit, maximum);
-  else
-    printRow("m %s %s %s %d\n", info->hostName(), info->serviceVersion(), hostStateWord(info->state()),
-           limit);
-
-  json_t *hbaList = nullptr;
-  if (gJson) {
-    hbaList = json_array();
-    json_object_set_new(object, "FT Server Target HBA List", hbaList);
-  }
-  bool printed = printLuns(info, hbaList);
-
-  if (!gJson) {
-    if (!printed) printRow("\n");
-  } else if (!array) {
-    printJson(object);
-  }
+  json_t *object = openJsonObject(array);
+  printServer(info, object);
+  json_t *hbaList = openJsonArray(object, "FT Server Target HBA List");
+  json_t *luns = nullptr;
+  bool printed = forEachTargetDevice(info, [&](const target_device_t &values, bool newPort) {
+    printServerLun(values, newPort, hbaList, luns);
+  });
+  closeHost(object, array, printed);
   return 1;
 }
 
@@ -138,14 +76,8 @@ void listFATServers(int selector, json_t *telemetryArray) {
   CORBA::ULong count = lengthOf(servers);
   if (count == 0) reportNothingFound("ZrtFtc0066N", "No FT servers found", "");
 
-  json_t *object = nullptr;
-  json_t *list = nullptr;
-  if (gJson) {
-    object = json_object();
-    if (telemetryArray) json_array_append_new(telemetryArray, object);
-    list = json_array();
-    json_object_set_new(object, "FT Server List", list);
-  }
+  json_t *object = openJsonObject(telemetryArray);
+  json_t *list = openJsonArray(object, "FT Server List");
   bool printed = false;
   for (CORBA::ULong i = 0; i < count; ++i) {
     if (!servers[i].in()) continue;

@@ -1,7 +1,5 @@
 // The FT target listing, "-listtargets": the target ports of FT servers and
 // the LUNs behind them.
-#include <cstdio>
-
 #include "listings/fields.h"
 #include "listings/listings.h"
 #include "run/globals.h"
@@ -10,37 +8,34 @@
 
 namespace {
 
-void printTargetVerbose(const target_device_t &v, bool newPort) {
-  if (newPort) {
-    printRow("FT Server HBA Port   : %d\n", v.port);
-    printRow("FT Server Port WWN   : %s\n", v.wwn);
-    printRow("FT Server Port Mode  : %s\n", v.mode);
-    printRow("FT Server Port Model : %s\n", v.model);
-    printRow("FT Server Port Vendor: %s\n", v.vendor);
+// The compact line repeats its port's fields for every LUN, in an order of
+// its own, and leaves out the connection count; verbose text writes them once
+// over the LUNs of the port.
+void printTarget(const target_device_t &v, bool newPort) {
+  if (newPort || printForm() == IN_COMPACT) {
+    openRecord("d", nullptr, 21);
+    printInt(IN_TEXT, nullptr, "FT Server HBA Port", v.port);
+    printInt(IN_COMPACT, nullptr, nullptr, v.lun);
+    printText(IN_COMPACT, nullptr, nullptr, "w");
+    printText(IN_TEXT, nullptr, "FT Server Port WWN", v.wwn);
+    printText(IN_COMPACT, nullptr, nullptr, v.state);
+    printText(IN_TEXT, nullptr, "FT Server Port Mode", v.mode);
+    printText(IN_TEXT, nullptr, "FT Server Port Model", v.model);
+    printText(IN_TEXT, nullptr, "FT Server Port Vendor", v.vendor);
+    closeRecord();
   }
-  printLunVerbose(v);
-}
-
-// The compact line leaves out the connection count.
-void printTargetCompact(const target_device_t &v) {
-  printRow("d %d %d w %s %s %s %s %s\n", v.port, v.lun, v.wwn, v.state, v.mode, v.model, v.vendor);
+  printLun(v, nullptr);
 }
 
 }  // namespace
 
 int printTargetDetails(FATServer::FATServerInfo *info) {
-  if (vbose)
-    printRow("FT Server Name   : %s\n\n", info->hostName());
-  else
-    printRow("m %s\n", info->hostName());
-
-  bool printed = forEachTargetDevice(info, [](const target_device_t &values, bool newPort) {
-    if (vbose)
-      printTargetVerbose(values, newPort);
-    else
-      printTargetCompact(values);
-  });
-  if (!printed) printRow("\n");
+  openRecord("m", nullptr, 17);
+  printText(IN_TEXT, nullptr, "FT Server Name", info->hostName());
+  closeRecord();
+  printEmptyLine(IN_VERBOSE);
+  bool printed = forEachTargetDevice(info, printTarget);
+  if (!printed) printEmptyLine(IN_TEXT);
   return 1;
 }
 

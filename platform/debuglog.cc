@@ -14,7 +14,7 @@
 #include <unistd.h>
 
 #include "platform/hostinfo.h"
-#include "platform/masterconfig.h"
+#include "platform/shown.h"
 
 namespace {
 
@@ -65,11 +65,15 @@ void append_timestamp(std::string &line) {
   line += stamp;
 }
 
+// Texts of the service reach the log too: they are cleaned as on a terminal,
+// since the log is read on one.
 void append_one_line(std::string &line, const char *text) {
   size_t length = strlen(text);
   while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r')) --length;
-  for (size_t i = 0; i < length; ++i)
-    line += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
+  std::string one(text, length);
+  for (char &c : one)
+    if (c == '\n' || c == '\r') c = ' ';
+  line += shownText(one.c_str(), true);
 }
 
 void write_line(int fd, const std::string &line) {
@@ -116,7 +120,7 @@ void logmsg(int level, const char *text, const char *tag) {
   line += " [" + std::to_string(getpid()) + "] [" + std::to_string(syscall(SYS_gettid)) + "] ";
   line += std::to_string(level);
   line += ' ';
-  line += tag ? tag : "";
+  line += shownText(tag, false);
   line += ": ";
   append_one_line(line, text ? text : "");
   line += '\n';
@@ -137,9 +141,4 @@ void logparams(int argc, char **argv) {
   const char *base = baseName(argv[0], "exe");
   std::string tag = base != nullptr ? base : "";
   logmsg(LOG_TRACE, line.c_str(), tag.c_str());
-}
-
-int get_configured_verbose(const char *program, const char *name) {
-  const master_config_t *config = get_master_config_ptr();
-  return config != nullptr ? config->verbose : 0;
 }

@@ -6,8 +6,9 @@
 // for example
 //   2024-05-01 13:02:03.045 [4711] [4711] 16 qzftconfig: No SAN clients found
 // Trailing newlines of the text are dropped and every other newline or
-// carriage return inside it becomes a space, so an entry is always one line.
-// A null tag or text is written as the empty string. Each line goes out with
+// carriage return inside it becomes a space, so an entry is always one line;
+// the other controls, and bytes that are not UTF-8, are shown as '?' (tabs
+// stay), as by shownText. A null tag or text is written as the empty string. Each line goes out with
 // a single write() on a descriptor opened with O_APPEND, so lines of several
 // threads or processes sharing the file never interleave.
 #pragma once
@@ -31,10 +32,6 @@ void logmsg(int level, const char *text, const char *tag);
 // argv[0]: "command line: <arg0> <arg1> ..."; an argument that is empty or
 // holds a blank is shown in double quotes.
 void logparams(int argc, char **argv);
-
-// The configured verbosity of `program`: the VERBOSE key of the master-server
-// configuration last read successfully (0 when none is configured).
-int get_configured_verbose(const char *program, const char *name);
 
 // Install root: $TESSARK_HOME, default /usr/vandor/tessark.
 const char *tessark_home();

@@ -166,3 +166,8 @@ int QZ_read_master_config() {
 }
 
 const master_config_t *get_master_config_ptr() { return have_config ? &current_config : nullptr; }
+
+int get_configured_verbose(const char *program, const char *name) {
+  const master_config_t *config = get_master_config_ptr();
+  return config != nullptr ? config->verbose : 0;
+}

@@ -49,3 +49,7 @@ const char *master_config_error();
 // The configuration of the last successful read, or null. A failed read
 // leaves the earlier result in place.
 const master_config_t *get_master_config_ptr();
+
+// The configured verbosity of `program`: the VERBOSE key of the configuration
+// last read successfully (0 when none is configured).
+int get_configured_verbose(const char *program, const char *name);

@@ -15,7 +15,7 @@ for idl in idl/*.idl; do (cd "$out/idlgen" && omniidl -bcxx -Wbh=.hh -Wbs=SK.cc 
 read -ra omniorb_defines <<< "$(pkg-config --cflags-only-other --static omnithread4)"
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I. -I"$out/idlgen"
        "${omniorb_defines[@]}")
-logging=(platform/debuglog.cc platform/hostinfo.cc platform/masterconfig.cc)
+logging=(platform/debuglog.cc platform/hostinfo.cc platform/masterconfig.cc platform/shown.cc platform/widetext.cc)
 declare -A sources=(
   [conf]="${logging[*]}"
   [catalog]="platform/messages.cc ${logging[*]}"

@@ -31,10 +31,11 @@ const std::string TELEMETRY_SITE =
     R"({"servers": [{"hostName": "media2", "masterServerName": "master1", "serviceVersion": "8.3"}],
         "clients": [{"fatClientInfo": {"hostName": "c2", "masterServerName": "master1", "serviceVersion": "9.0"},
                      "afatUsageInfo": {"usagePref": "Never"}}]})";
-// A service that tries to rewrite the terminal or forge a listing line.
+// A service that tries to rewrite the terminal (C0, DEL, C1 with the CSI),
+// reorder a line (bidi controls) or forge one; "é" and CJK are plain text.
 const std::string FORGING_SITE =
-    R"({"clients": [{"fatClientInfo": {"hostName": "c\u001b[2J\r\nc x", "masterServerName": "m\t1",
-                                       "serviceVersion": "9\u007f"}}]})";
+    R"({"clients": [{"fatClientInfo": {"hostName": "c\u001b[2J\r\nc x\u009b\u202e", "masterServerName": "m\t1\u2066é",
+                                       "serviceVersion": "9\u007f\u0085中"}}]})";
 // More clients, each with a device, than one buffer of output holds.
 std::string manyClients() {
   std::string clients;
@@ -102,11 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
                     Lines{"16 cannot write standard output: No space left on device"}, "/dev/full"},
         ListingCase{"TelemetryText", TELEMETRY_SITE, "", {"-list_telemetry"},
                     "m media2 8.3 disabled 0\n\nc c2 9.0 disabled master1 0 2 never 0 0\n\n", "", 0},
-        ListingCase{"ControlCharactersShownAsQuestionMarks", FORGING_SITE, "", {"-listclients"},
-                    "c c?[2J??c x 9? disabled m?1 0 2 never 0 0\n\n", "", 0},
-        ListingCase{"ControlCharactersKeptInJson", FORGING_SITE, "", {"-listclients", "-json_compact"},
-                    R"({"SANClientList":[{"hostName":"c\u001B[2J\r\nc x","serviceVersion":"9)" "\x7f" R"(",)"
-                    R"("clientState":"disabled","masterServerName":"m\t1","mediacount":0,"upref":"never",)"
+        // The debug log cleans the name as the listing does.
+        ListingCase{"ControlCharactersShownAsQuestionMarks", FORGING_SITE,
+                    faultRules({refusalRule("getMediaServersCountOfClient", 9, "no")}), {"-listclients"},
+                    "c c?[2J??c x?? 9??中 disabled m?1?é 0 2 never 0 0\n\n", "", 0, std::nullopt,
+                    Lines{"8 failed to get media server count for client: c?[2J  c x??"}},
+        ListingCase{"ControlCharactersEscapedInJson", FORGING_SITE, "", {"-listclients", "-json_compact"},
+                    R"({"SANClientList":[{"hostName":"c\u001B[2J\r\nc x\u009B)" "\u202e" R"(","serviceVersion":"9\u007F\u0085中",)"
+                    R"("clientState":"disabled","masterServerName":"m\t1)" "\u2066" R"(é","mediacount":0,"upref":"never",)"
                     R"("backupWaitPeriod":0,"restoreWaitPeriod":0,"clientDevList":[]}]})" "\n", "", 0}),
     rowName<ListingCase>);
 

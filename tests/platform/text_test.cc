@@ -1,10 +1,12 @@
-// Wide text and JSON strings: what the service sends and what a listing shows.
+// Wide text, shown text and JSON strings: what the service sends and what a
+// listing shows.
 #include <gtest/gtest.h>
 
 #include <jansson.h>
 #include <string>
 
 #include "platform/crvjson.h"
+#include "platform/shown.h"
 #include "platform/widetext.h"
 
 namespace {
@@ -29,6 +31,22 @@ TEST(WideText, IllFormedUtf8) {
            {"\xED\xA0\x80" /* encoded surrogate */, {0xFFFD, 0xFFFD, 0xFFFD}},
            {"\xF4\x90\x80\x80" /* past U+10FFFF */, {0xFFFD, 0xFFFD, 0xFFFD, 0xFFFD}}}) {
     EXPECT_EQ(utf8_to_wide(utf8), wide) << utf8;
+  }
+}
+
+// What could steer a terminal is one '?' per character, and one per byte
+// that is not UTF-8; newline and tab stay only where lines are kept.
+TEST(ShownText, ControlsBidiAndInvalidBytesAreQuestionMarks) {
+  struct Row { const char *text; bool keepLines; const char *shown; };
+  for (const Row &r : std::vector<Row>{
+           {"a\x01\x1B[2Jb\x7F~\n\t\r", false, "a??[2Jb?~???"}, {"l1\nl2\tx\r\x7F", true, "l1\nl2\tx??"},
+           {"\xC2\x80\xC2\x9B[31m\xC2\x9F\xC2\xA0" /* C1, U+00A0 */, false, "??[31m?\xC2\xA0"},
+           {"\xE2\x80\xA9\xE2\x80\xAA\xE2\x80\xAE\xE2\x80\xAF|\xE2\x81\xA5\xE2\x81\xA6\xE2\x81\xA9\xE2\x81\xAA"
+            /* U+2029 to U+202F, U+2065 to U+206A */, false, "\xE2\x80\xA9??\xE2\x80\xAF|\xE2\x81\xA5??\xE2\x81\xAA"},
+           {"\x9B" "31m|\xFF\xFE|\xC0\xAF|\xE2\x82z|\xED\xA0\x80|\xF0\x9F\x98" /* CSI, stray, overlong, truncated,
+            surrogate, cut at the end */, true, "?31m|??|??|??z|???|???"},
+           {"\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80", false, "\xC3\xA9 \xE4\xB8\xAD \xF0\x9F\x98\x80"}, {nullptr, false, ""}}) {
+    EXPECT_EQ(shownText(r.text, r.keepLines), r.shown) << (r.text ? r.text : "null");
   }
 }
 

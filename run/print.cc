@@ -1,0 +1,155 @@
+#include "run/print.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "platform/crvjson.h"
+#include "platform/shown.h"
+#include "run/globals.h"
+#include "run/output.h"
+
+namespace {
+
+// The record being written. Records never nest: a listing closes one before
+// it opens the next, so one is enough.
+struct record_t {
+  const char *tag = nullptr;
+  json_t *object = nullptr;
+  size_t width = 0;
+  const char *indent = "";
+  std::string line;  // the compact line after its tag
+};
+record_t record;
+
+void writeRow(const std::string &row) {
+  fwrite(row.data(), 1, row.size(), stdout);
+  endRunIfOutputFailed(false);
+}
+
+// A text field: appended to the compact line, or a verbose line of its own.
+void writeField(const char *label, const std::string &value) {
+  if (printForm() == IN_COMPACT) {
+    record.line += ' ';
+    record.line += value;
+    return;
+  }
+  std::string row = record.indent;
+  size_t labelEnd = row.size() + record.width;
+  row += label;
+  if (row.size() < labelEnd) row.resize(labelEnd, ' ');
+  row += ": ";
+  row += value;
+  row += '\n';
+  writeRow(row);
+}
+
+void setJson(const char *key, json_t *value) {
+  if (record.object != nullptr && key != nullptr)
+    json_object_set_new(record.object, key, value);
+  else
+    json_decref(value);
+}
+
+// Writes a chunk of a dumped document. Outside its strings a document is
+// ASCII, so a DEL byte is a DEL in a string and a C2 byte the lead of a
+// two-byte character, a C1 control when 80 to 9F follows (which may come in
+// the next chunk: `data` carries a pending C2 over).
+int writeEscaped(const char *buffer, size_t size, void *data) {
+  bool &afterC2 = *static_cast<bool *>(data);
+  for (size_t i = 0; i < size; ++i) {
+    unsigned char c = static_cast<unsigned char>(buffer[i]);
+    bool c1 = afterC2 && c >= 0x80 && c <= 0x9F;
+    if (afterC2 && !c1) putchar(0xC2);
+    afterC2 = c == 0xC2;
+    if (c1 || c == 0x7F)
+      printf("\\u%04X", c);
+    else if (!afterC2)
+      putchar(c);
+  }
+  return ferror(stdout) ? -1 : 0;
+}
+
+}  // namespace
+
+int printForm() { return vbose ? IN_VERBOSE : gJson ? IN_JSON : IN_COMPACT; }
+
+void openRecord(const char *tag, json_t *object, int width, const char *indent) {
+  record.tag = tag;
+  record.object = object;
+  record.width = width;
+  record.indent = indent;
+  record.line.clear();
+}
+
+void printText(int forms, const char *key, const char *label, const char *value) {
+  if ((forms & printForm()) == 0) return;
+  if (printForm() == IN_JSON)
+    setJson(key, crv_json_string(value, 0, ""));
+  else
+    writeField(label ? label : key, shownText(value, false));
+}
+
+void printInt(int forms, const char *key, const char *label, long long value) {
+  if ((forms & printForm()) == 0) return;
+  if (printForm() == IN_JSON)
+    setJson(key, json_integer(value));
+  else
+    writeField(label ? label : key, std::to_string(value));
+}
+
+void closeRecord() {
+  if (printForm() == IN_COMPACT && record.tag != nullptr)
+    writeRow(record.tag + record.line + '\n');
+  openRecord(nullptr, nullptr, 0);
+}
+
+void printEmptyLine(int forms) {
+  if ((forms & printForm()) != 0) writeRow("\n");
+}
+
+json_t *openJsonObject(json_t *array) {
+  if (!gJson) return nullptr;
+  json_t *object = json_object();
+  if (array != nullptr) json_array_append_new(array, object);
+  return object;
+}
+
+json_t *openJsonRecord(json_t *array) {
+  return array != nullptr && printForm() == IN_JSON ? openJsonObject(array) : nullptr;
+}
+
+json_t *openJsonArray(json_t *object, const char *key) {
+  if (object == nullptr) return nullptr;
+  json_t *array = json_array();
+  json_object_set_new(object, key, array);
+  return array;
+}
+
+void printJson(json_t *document) {
+  bool afterC2 = false;
+  json_dump_callback(document, writeEscaped, &afterC2,
+                     gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
+  if (afterC2) putchar(0xC2);
+  json_decref(document);
+  writeRow("\n");
+}
+
+void printRow(const char *format, ...) {
+  std::string row;
+  va_list ap;
+  va_start(ap, format);
+  for (const char *p = format; *p != '\0'; ++p) {
+    if (*p != '%' || p[1] == '\0') {
+      row += *p;
+    } else if (*++p == 's') {
+      row += shownText(va_arg(ap, const char *), false);
+    } else if (*p == 'd') {
+      row += std::to_string(va_arg(ap, int));
+    } else {
+      row += *p;  // "%%"
+    }
+  }
+  va_end(ap);
+  writeRow(row);
+}
