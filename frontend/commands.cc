@@ -37,7 +37,7 @@ static int changeClientRefusal(int selector) {
 
 // FT servers and SAN clients in one listing; in JSON mode one document that
 // both listings append to.
-static void listTelemetry(int selector) {
+static int listTelemetry(int selector) {
   json_t *document = nullptr;
   json_t *array = nullptr;
   if (gJson) {
@@ -47,21 +47,24 @@ static void listTelemetry(int selector) {
   }
   listFATServers(selector, array);
   listSANClients(selector, array);
-  if (!gJson) qzftconfig_exit(STATUS_OK);
+  if (!gJson) return STATUS_OK;
   json_dumpf(document, stdout, gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
   json_decref(document);
   fputs("\n", stdout);
-  qzftconfig_exit(STATUS_OK);
+  return STATUS_OK;
 }
 
-static void rescanOneClient(int) {
+static int rescanOneClient(int) {
   active_threads[0].client = client_name;
-  qzftconfig_exit(rescanSANClient(0, false, false));
+  return rescanSANClient(0, false, false);
 }
 
-static void listActive(int selector) {
-  if (selector == 0) listAllActiveConnections();
+// A listing of one host reports its own outcomes and ends with 0; the walk
+// over all hosts ends with the status of the last one listed.
+static int listActive(int selector) {
+  if (selector == 0) return listAllActiveConnections();
   listActivePipeConnections(selector, 1);
+  return STATUS_OK;
 }
 
 // How to add a command: add a row below with its long keyword, its short form
@@ -75,7 +78,7 @@ const command_t commands[] = {
      "\n"
      "USAGE:\n"
      "    qzftconfig -[dc]deleteclient <client_name>",
-     parse_client_name_args, {0}, nullptr, false, [](int) { deleteSANClient(); }},
+     parse_client_name_args, {0}, nullptr, false, [](int) { return deleteSANClient(); }},
     {"-changeclient", "-cc", "ZrtFtc0022N",
      "\n"
      "USAGE:\n"
@@ -98,7 +101,7 @@ const command_t commands[] = {
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ra]rescanallclients [-verbose]",
-     parse_rescan_all_args, {0}, nullptr, false, [](int) { qzftconfig_exit(rescanAllSANClients()); }},
+     parse_rescan_all_args, {0}, nullptr, false, [](int) { return rescanAllSANClients(); }},
     {"-list_telemetry", "-ll", "ZrtFtc0089N",
      "\n"
      "USAGE:\n"
@@ -111,12 +114,15 @@ const command_t commands[] = {
      "    qzftconfig -[lc]listclients [-verbose]\n"
      "                [-C <client_name> | -Me <media_server> | -M <master_server>]",
      parse_common_listing_args, {0, 1, 2, 4}, nullptr, true,
-     [](int selector) { listSANClients(selector, nullptr); }},
+     [](int selector) {
+       listSANClients(selector, nullptr);
+       return int(STATUS_OK);
+     }},
     {"-deleteserver", "-ds", "ZrtFtc0025N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ds]deleteserver <media_server>",
-     parse_server_name_args, {0}, nullptr, false, [](int) { deleteFATServer(); }},
+     parse_server_name_args, {0}, nullptr, false, [](int) { return deleteFATServer(); }},
     {"-changeserver", "-cs", "ZrtFtc0026N",
      "\n"
      "USAGE:\n"
@@ -129,13 +135,20 @@ const command_t commands[] = {
      "    qzftconfig -[ls]listservers [-verbose]\n"
      "                [-Me <media_server> | -M <master_server>]",
      parse_common_listing_args, {0, 2, 4}, nullptr, true,
-     [](int selector) { listFATServers(selector, nullptr); }},
+     [](int selector) {
+       listFATServers(selector, nullptr);
+       return int(STATUS_OK);
+     }},
     {"-listtargets", "-lt", "ZrtFtc0052N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[lt]listtargets [-verbose]\n"
      "                [-Me <media_server>]",
-     parse_common_listing_args, {0, 2}, nullptr, true, listFATTargets},
+     parse_common_listing_args, {0, 2}, nullptr, true,
+     [](int selector) {
+       listFATTargets(selector);
+       return int(STATUS_OK);
+     }},
     {"-listactive", "-la", "ZrtFtc0028N",
      "\n"
      "USAGE:\n"
@@ -164,7 +177,11 @@ const command_t commands[] = {
      "\n"
      "Note:\n"
      "    1. If -M option is not used, local machine's master server is assumed",
-     parse_common_listing_args, {0, 4}, nullptr, false, [](int) { printConfigDefaults(); }},
+     parse_common_listing_args, {0, 4}, nullptr, false,
+     [](int) {
+       printConfigDefaults();
+       return int(STATUS_OK);
+     }},
     {"-help", nullptr, "ZrtFtc0032N",
      "\n"
      "USAGE:\n"
@@ -175,7 +192,7 @@ const command_t commands[] = {
      "\n"
      "    For detailed usage of each operation, use:\n"
      "               qzftconfig -help <operation>",
-     nullptr, {0}, nullptr, false, [](int) { print_usage("-help"); }},
+     nullptr, {0}, nullptr, false, [](int) { return int(STATUS_SHOW_USAGE); }},
 };
 const size_t command_count = sizeof commands / sizeof commands[0];
 
@@ -227,6 +244,7 @@ void dispatch(int argc, char **argv) {
       command->accepted.end())
     print_error(command->refusalCode ? command->refusalCode(selector) : 0, command->keyword);
   if (command->unfilteredListing && selector == 0) master_server.clear();
-  command->run(selector);
-  qzftconfig_exit(STATUS_OK);
+  int status = command->run(selector);
+  if (status == STATUS_SHOW_USAGE) print_usage(command->keyword);
+  qzftconfig_exit(status);
 }

@@ -17,8 +17,9 @@ struct command_t {
   // The print_error code for a selector outside `accepted`; null means code 0.
   int (*refusalCode)(int selector);
   bool unfilteredListing;  // selector 0 empties master_server before `run`
-  // Runs the command; returning means the run ends with status 0.
-  void (*run)(int selector);
+  // Runs the command and gives the status that the run ends with;
+  // STATUS_SHOW_USAGE ends it with the command's usage.
+  int (*run)(int selector);
 };
 
 extern const command_t commands[];

@@ -52,7 +52,9 @@ int flushStandardOutput(int status) {
   }
   fprintf(stderr, "%s: %s\n", progname ? progname : "qzftconfig", line.c_str());
   logmsg(LOG_ERROR, line.c_str(), progname);
-  return status == STATUS_OK ? STATUS_INTERNAL : status;
+  // Whatever the command found, its output is incomplete: a listing's own
+  // status must not pass for that of a listing that was written.
+  return STATUS_INTERNAL;
 }
 
 // The ORB ignores SIGPIPE for its sockets, so the write only failed; the
