@@ -4,8 +4,8 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "listings/fields.h"
 #include "run/globals.h"
+#include "run/output.h"
 #include "run/selectors.h"
 #include "session/session.h"
 

@@ -29,7 +29,3 @@ extern const size_t command_count;
 const command_t *find_command(const char *keyword);
 // The row whose long form is exactly `command`, or null.
 const command_t *find_command_by_keyword(const char *command);
-
-// Steps of a run after start-up: takes the global flags "-verbose" and
-// "-help", resets the rescan worker table and runs the chosen command.
-[[noreturn]] void dispatch(int argc, char **argv);

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "frontend/admincheck.h"
-#include "frontend/commands.h"
+#include "frontend/dispatch.h"
 #include "frontend/usage.h"
 #include "platform/debuglog.h"
 #include "platform/hostinfo.h"

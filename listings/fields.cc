@@ -61,26 +61,6 @@ int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun) {
   return count;
 }
 
-void printRow(const char *format, ...) {
-  std::string row;
-  va_list ap;
-  va_start(ap, format);
-  for (const char *p = format; *p != '\0'; ++p) {
-    if (*p != '%' || p[1] == '\0') {
-      row += *p;
-    } else if (*++p == 's') {
-      row += shownText(va_arg(ap, const char *), false);
-    } else if (*p == 'd') {
-      row += std::to_string(va_arg(ap, int));
-    } else {
-      row += *p;  // "%%"
-    }
-  }
-  va_end(ap);
-  fputs(row.c_str(), stdout);
-  endRunIfOutputFailed(false);
-}
-
 void setJsonText(json_t *object, const char *key, const char *text) {
   json_object_set_new(object, key, crv_json_string(text, 0, ""));
 }

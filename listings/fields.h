@@ -3,6 +3,7 @@
 #include <jansson.h>
 
 #include "ftservice.hh"
+#include "run/output.h"
 #include "run/report.h"
 
 namespace FATServer = Corvane::Tessark::DL::FATServer;
@@ -70,12 +71,6 @@ template <class Each> bool forEachTargetDevice(const FATServer::FATServerInfo *s
   }
   return any;
 }
-
-// Prints a piece of a text listing. `format` takes only %s and %d; every %s
-// argument is shown with its control characters as '?', so no text of a
-// record can rewrite the terminal or pass for a line of the listing. A row
-// that cannot be written ends the run.
-void printRow(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
 // Sets `key` of `object` to a JSON string or integer that the object owns.
 void setJsonText(json_t *object, const char *key, const char *text);

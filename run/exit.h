@@ -8,9 +8,13 @@ void closeAtRunEnd(void (*closing)());
 // closing would only wait on the same connection before the run could end.
 void skipRunClosing();
 
+// Records that a write of standard output failed with `error`; the first
+// failure is the one that the end of the run tells.
+void noteOutputFailure(int error);
+
 // Ends the run, on the main thread only: flushes standard output, ends as by
 // SIGPIPE when its reader went away, runs the closing step and exits through
 // exit(), so that the exit handlers run, with `status` when it lies in
-// 0..255 and with 252 otherwise; after a failed write of standard output,
-// with 130.
+// 0..255 and with 252 otherwise. After a failed write of standard output it
+// ends with 130, whatever the status, and tells why on standard error.
 [[noreturn]] void qzftconfig_exit(int status);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "ftservice.hh"
-#include "run/report.h"
+#include "run/runend.h"
 
 // Rescan worker table states.
 enum { THREAD_RUNNING = 0, THREAD_DONE = 1, THREAD_FREE = 2 };

@@ -9,11 +9,8 @@
 // write. With `flush`, what is buffered is written first in any case.
 void endRunIfOutputFailed(bool flush);
 
-// Flushes standard output at the end of the run and gives the status to end
-// with: after a failed write, 130 whatever the status, with the reason on
-// standard error; a reader that went away is no error of the run.
-int flushStandardOutput(int status);
-
-// Ends the process as a filter ends whose reader went away: killed by SIGPIPE.
-// Returns when standard output kept its reader.
-void endIfReaderGone();
+// Prints a piece of a text listing. `format` takes only %s and %d; every %s
+// argument is shown with its control characters as '?', so no text of a
+// record can rewrite the terminal or pass for a line of the listing. A row
+// that cannot be written ends the run.
+void printRow(const char *format, ...) __attribute__((format(printf, 1, 2)));
