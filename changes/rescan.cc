@@ -39,7 +39,14 @@ static int requestRescan(int index, run_end_t &end) {
 // refusal and failure are shown when the main thread collects its entry.
 int rescanSANClient(int index, bool quiet, bool inThread) {
   thread_table_entry_t &entry = active_threads[index];
-  if (inThread) return requestRescan(index, entry.end);
+  if (inThread) {
+    run_end_t met;
+    int status = requestRescan(index, met);
+    // A refusal of the service met while the call connected is in the entry
+    // already, and tells more than the failed call that it left behind.
+    if (entry.end.kind == run_end_t::NONE) entry.end = met;
+    return status;
+  }
   const char *client = entry.client.c_str();
   getControlFacetInstance(index);
   guardedCall([&] { entry.control_facet->startClientDiscovery(client); },

@@ -11,7 +11,6 @@
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/report.h"
-#include "run/status.h"
 #include "session/serviceowner.h"
 
 namespace SL = Corvane::Tessark::SL;

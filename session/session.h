@@ -16,7 +16,8 @@ void getQueryableFacetInstance();
 void getModifiableFacetInstance();
 void getControlFacetInstance(int row);
 // The control facet of worker row `row` for a rescan worker, which may not
-// end the run: a failure comes back as the end that it brings.
+// end the run: a failure comes back as the end that it brings. The main
+// thread has connected before any worker starts.
 run_end_t fetchControlFacet(int row);
 // Destroys the open host session; the end of the run calls it once the
 // session is open.
