@@ -95,6 +95,8 @@ void *rescan_thread(void *index) {
   entry.state = THREAD_DONE;
   entry.status = result;
   pthread_mutex_unlock(&thread_table_lock);
+  // Nothing of the ORB or of the process's static objects is used from here on.
+  --rescan_workers_running;
   pthread_exit(nullptr);
 }
 

@@ -120,12 +120,14 @@ void startRequest(int index, const rescan_client_record_t &record) {
   reportLine(LOG_INFO, localizedMsg, englishMsg, vbose ? LINE_PLAIN : LINE_LOG_ONLY);
 
   pthread_t thread;
+  ++rescan_workers_running;
   int code = pthread_create(&thread, nullptr, rescan_thread,
                             reinterpret_cast<void *>(static_cast<intptr_t>(index)));
   if (code == 0) {
     pthread_detach(thread);
     return;
   }
+  --rescan_workers_running;
   QZ_LOOKUP("ZrtFtc0072N", "Failed to launch rescan thread for client %s: status %d", record.shown.c_str(), code);
   reportInfo(LOG_ERROR, englishMsg, false, "", false);
   pthread_mutex_lock(&thread_table_lock);

@@ -7,16 +7,32 @@
 #include <cstring>
 #include <pthread.h>
 #include <string>
+#include <unistd.h>
 
 #include "platform/debuglog.h"
 #include "run/globals.h"
 #include "run/status.h"
 
 static void (*run_closing)() = nullptr;
+static int exit_status = 0;
 
 // Why the first failed write failed; later writes only fail again, and the
 // stream forgets what it could not write.
 static int output_error = 0;
+
+// exit() runs the handlers registered during the run, then this one, then
+// the destructors of the static objects, the ORB's among them: its stub
+// factories and its own locks. A rescan worker still inside its call (timed
+// out, or busy when another worker's failure ended the run) would find them
+// gone and fail inside the ORB, so with workers left the process ends here,
+// its own handlers run and its streams flushed.
+static void endBeforeStaticsWithWorkersLeft() {
+  if (rescan_workers_running.load() == 0) return;
+  fflush(nullptr);
+  _exit(exit_status);
+}
+
+void guardStaticsAtExit() { atexit(endBeforeStaticsWithWorkersLeft); }
 
 void closeAtRunEnd(void (*closing)()) { run_closing = closing; }
 
@@ -69,8 +85,6 @@ void qzftconfig_exit(int status) {
   void (*closing)() = run_closing;
   run_closing = nullptr;
   if (closing != nullptr) closing();
-  // Rescan workers that timed out may still wait inside their calls: they
-  // own nothing that an exit handler releases (their table and its lock are
-  // never freed), so the handlers may run under them.
+  exit_status = status;
   exit(status);
 }

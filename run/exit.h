@@ -8,6 +8,11 @@ void closeAtRunEnd(void (*closing)());
 // closing would only wait on the same connection before the run could end.
 void skipRunClosing();
 
+// Keeps exit() from destroying the ORB's static objects under rescan workers
+// still inside their calls. Call it first thing in main, so that it runs
+// after the exit handlers registered during the run.
+void guardStaticsAtExit();
+
 // Records that a write of standard output failed with `error`; the first
 // failure is the one that the end of the run tells.
 void noteOutputFailure(int error);

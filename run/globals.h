@@ -1,6 +1,7 @@
 // Process-wide state of a qzftconfig run: set up by start-up and the parsers,
 // read by the commands.
 #pragma once
+#include <atomic>
 #include <pthread.h>
 #include <string>
 
@@ -38,6 +39,8 @@ extern char englishMsg[8192];
 // inside their call while the process ends.
 extern thread_table_entry_t (&active_threads)[RESCAN_TABLE_SIZE];
 extern pthread_mutex_t thread_table_lock;
+// Rescan workers started and not yet finished: they may be inside the ORB.
+extern std::atomic<int> rescan_workers_running;
 // The entry of the rescan worker that runs on this thread; null elsewhere.
 extern thread_local thread_table_entry_t *worker_entry;
 
