@@ -21,9 +21,10 @@ static thread_local volatile sig_atomic_t caught_Signal = 0;
 // status, and in `end` what a failure other than a refusal brings.
 static int requestRescan(int index, run_end_t &end) {
   thread_table_entry_t &entry = active_threads[index];
-  end = fetchControlFacet(index);
-  if (end.kind != run_end_t::NONE) return end.status;
+  // No exception may leave the thread: it would end the process by terminate().
   try {
+    end = fetchControlFacet(index);
+    if (end.kind != run_end_t::NONE) return end.status;
     entry.control_facet->startClientDiscovery(entry.client.c_str());
   } catch (const QZSLOpException &e) {
     return refusalStatus(e);

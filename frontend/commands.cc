@@ -68,8 +68,9 @@ static int listActive(int selector) {
 // (or null), the catalog id and English text of its usage, the parser of its
 // arguments, the selectors it runs with, the error code for any other
 // selector, whether a listing without filter works on no particular master
-// server, and the function that runs it. Add the keyword to the general usage
-// text of "-help" too. Dispatch compares keywords in the order of the rows.
+// server, and the function that runs it and returns the status to end with.
+// Add the keyword to the general usage text of "-help" too. Dispatch
+// compares keywords in the order of the rows.
 const command_t commands[] = {
     {"-deleteclient", "-dc", "ZrtFtc0021N",
      "\n"

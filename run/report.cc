@@ -121,6 +121,7 @@ run_end_t refusalEnd(const QZSLOpException &exception, const char *id, const cha
   run_end_t end;
   end.kind = run_end_t::REFUSAL;
   end.refusal = exception;
+  end.status = refusalStatus(exception);
   end.id = id;
   end.text = text;
   return end;

@@ -1,4 +1,4 @@
-// What ends a run, as a record that one thread builds and another reports.
+// What ends a run, as a record.
 #pragma once
 #include <string>
 
