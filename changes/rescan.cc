@@ -82,12 +82,14 @@ void *rescan_thread(void *index) {
   watchForFaults(&saved);
 
   int result = STATUS_OK;
+  bool left = true;  // the request left the ORB in order
   if (sigsetjmp(fault_exit, 1) == 0) {
     fault_exit_set = 1;
     result = rescanSANClient(row, true, true);
     if (result == 0 && caught_Signal != 0) result = STATUS_RESCAN_FAULTED;
   } else {
     result = faulted(entry);
+    left = false;
   }
   fault_exit_set = 0;
 
@@ -96,8 +98,11 @@ void *rescan_thread(void *index) {
   entry.state = THREAD_DONE;
   entry.status = result;
   pthread_mutex_unlock(&thread_table_lock);
-  // Nothing of the ORB or of the process's static objects is used from here on.
-  --rescan_workers_running;
+  // Nothing of the ORB or of the process's static objects is used from here
+  // on. A fault may have left the ORB halfway through a call, its locks
+  // held: the worker then stays counted, so that the end of the run does not
+  // destroy the ORB's static objects either.
+  if (left) --rescan_workers_running;
   pthread_exit(nullptr);
 }
 
