@@ -1,20 +1,28 @@
-// The change, delete and rescan commands.
+// The change, delete and rescan commands. Each returns the status that the
+// run ends with, unless a report has ended it already.
 #pragma once
 #include <csignal>
+#include <string>
+#include <vector>
 
-[[noreturn]] void setconfigDefaults(int selector);
+#include "run/status.h"
+
+int setconfigDefaults(int selector);
 void printConfigDefaults();
-[[noreturn]] void changeSANClient(int selector);
-[[noreturn]] void deleteSANClient();
-[[noreturn]] void changeFATServer(int selector);
+int changeSANClient(int selector);
+int deleteSANClient();
+int changeFATServer(int selector);
 int getServerConf(bool report);
-[[noreturn]] void deleteFATServer();
+int deleteFATServer();
 int rescanSANClient(int index, bool quiet, bool inThread);
 int rescanAllSANClients();
+// Rescans `clients` (host names, in order) with up to RESCAN_TABLE_SIZE
+// workers, prints the summary and returns the run status.
+int rescanClients(const std::vector<std::string> &clients);
 void *rescan_thread(void *index);
 int process_completed_thread(int index, int &failed);
 void display_waiting_clients();
 void SIGSEGV_handler(int signal);
-// Installs the worker's SIGSEGV handler for a request about `client`, the
-// previous disposition into `saved`.
-void watchForFaults(struct sigaction *saved, const char *client);
+// Installs the worker's SIGSEGV handler, the previous disposition into
+// `saved`.
+void watchForFaults(struct sigaction *saved);

@@ -30,7 +30,7 @@ static void setClientPorts() {
 }
 
 // The selector is one of 1, 3, 29 or 33: the entry point refuses the others.
-void changeSANClient(int selector) {
+int changeSANClient(int selector) {
   getModifiableFacetInstance();
   if (selector == SEL_C) {
     removeClientUsage();
@@ -41,7 +41,7 @@ void changeSANClient(int selector) {
     storeUsageInfo(client_name.c_str(), FSM::QZSL_QZU_CLIENT, usage.in(), "ZrtFtc0047N",
                    "Failed to change SAN client preferences");
   }
-  reportSuccess("ZrtFtc0048N", "SAN client preferences changed successfully", client_name.c_str());
+  return reportSuccess("ZrtFtc0048N", "SAN client preferences changed successfully", client_name.c_str());
 }
 
 // A client that never had settings of its own has nothing to remove; that is
@@ -51,7 +51,7 @@ static void logMissingRecord(const char *what) {
   logmsg(LOG_ERROR, line.c_str(), progname);
 }
 
-void deleteSANClient() {
+int deleteSANClient() {
   getModifiableFacetInstance();
   guardedCall([] { modifyFacet_var->deleteClient(client_name.c_str()); },
               [](const QZSLOpException &e) {
@@ -69,5 +69,5 @@ void deleteSANClient() {
         logMissingRecord("Failed to delete client ports/server record, client might have used master "
                          "server defaults: ");
       });
-  reportSuccess("ZrtFtc0043N", "SAN client deleted successfully", client_name.c_str());
+  return reportSuccess("ZrtFtc0043N", "SAN client deleted successfully", client_name.c_str());
 }

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "platform/debuglog.h"
-#include "run/exit.h"
 #include "run/globals.h"
 #include "run/status.h"
 #include "session/session.h"
@@ -50,9 +49,8 @@ void storeUsageInfo(const char *host, FSM::QZSL_QZU_MACHINE_TYPE type, FSM::FATU
               [&](const QZSLOpException &e) { reportRefusal(e, failId, failText, host); });
 }
 
-void reportSuccess(const char *id, const char *text, const char *object) {
-  enter_run_end();
+int reportSuccess(const char *id, const char *text, const char *object) {
   lookup_fixed_message(id, text);
-  reportInfo(LOG_INFO, text, false, object);
-  qzftconfig_exit(STATUS_OK);  // not reached: a report that exits always ends the run
+  reportInfo(LOG_INFO, text, false, object, false);
+  return STATUS_OK;
 }

@@ -25,5 +25,6 @@ FSM::FATUsageInfo *newUsageInfo(bool preferred);
 void storeUsageInfo(const char *host, FSM::QZSL_QZU_MACHINE_TYPE type, FSM::FATUsageInfo *usage,
                     const char *failId, const char *failText);
 
-// Prints the command's success message on stdout and ends the run with 0.
-[[noreturn]] void reportSuccess(const char *id, const char *text, const char *object);
+// Prints the command's success message on stdout and gives the command's
+// status, 0.
+int reportSuccess(const char *id, const char *text, const char *object);

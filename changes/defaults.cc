@@ -3,7 +3,6 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "listings/fields.h"
 #include "run/globals.h"
 #include "run/print.h"
 #include "run/selectors.h"
@@ -22,7 +21,7 @@ static void updateMasterSetting(const char *name, const std::string &value) {
       });
 }
 
-void setconfigDefaults(int selector) {
+int setconfigDefaults(int selector) {
   getModifiableFacetInstance();
   if (selector & (SEL_NP | SEL_NCP)) {
     if (selector & SEL_NP) updateMasterSetting(CLIENT_PORTS_PER_SERVER_KEY, num_ports);
@@ -32,7 +31,7 @@ void setconfigDefaults(int selector) {
     storeUsageInfo(master_server.c_str(), FSM::QZSL_QZU_MASTER, usage.in(), "ZrtFtc0077N",
                    "Failed to configure defaults");
   }
-  reportSuccess("ZrtFtc0078N", "Defaults configured successfully", master_server.c_str());
+  return reportSuccess("ZrtFtc0078N", "Defaults configured successfully", master_server.c_str());
 }
 
 // What -getconfig shows of a usage record. A service that sends no record, or

@@ -7,13 +7,13 @@
 #include <pthread.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "changes/changes.h"
 #include "changes/common.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "platform/shown.h"
-#include "run/exit.h"
 #include "run/globals.h"
 #include "run/status.h"
 #include "session/session.h"
@@ -24,6 +24,7 @@ namespace {
 struct rescan_client_record_t {
   std::string client;
   int status;  // WAITING until taken
+  std::string shown;  // `client` as the terminal shows it
 };
 enum { WAITING = 2 };
 
@@ -38,10 +39,26 @@ struct rescan_run_t {
   int result = 0;  // the first non-zero result collected
 };
 
-// Collects a finished entry; call with the lock held.
+// Collects a finished entry; call with the lock held. A worker that met what
+// ends the run has it reported here (after its result line when that says
+// it all), and the run ends, the lock released.
 void collect(rescan_run_t &run, int index) {
-  int status = process_completed_thread(index, run.failed);
-  if (run.result == 0) run.result = status;
+  const run_end_t &end = active_threads[index].end;
+  if (end.kind == run_end_t::NONE || end.kind == run_end_t::QUIET) {
+    int status = process_completed_thread(index, run.failed);
+    if (run.result == 0) run.result = status;
+  }
+  if (end.kind == run_end_t::NONE) return;
+  run_end_t ending = end;
+  pthread_mutex_unlock(&thread_table_lock);
+  endRun(ending);
+}
+
+// Within each poll, whatever a finished worker met that ends the run ends
+// it, whichever entry the poll takes next.
+void collectEnding(rescan_run_t &run) {
+  for (int i = 0; i < RESCAN_TABLE_SIZE; ++i)
+    if (active_threads[i].state == THREAD_DONE && active_threads[i].end.kind != run_end_t::NONE) collect(run, i);
 }
 
 void showWaitingAfter(int polls) {
@@ -50,7 +67,7 @@ void showWaitingAfter(int polls) {
 
 // The client names of the list, in the service's order; elements without
 // client information are left out.
-std::list<rescan_client_record_t> pendingClients() {
+std::vector<std::string> listedClients() {
   getQueryableFacetInstance();
   FSM::SANClientInfoSeq_var clients;
   guardedCall([&] { clients = queryFacet_var->getSANClientList(master_server.c_str(), media_server.c_str()); },
@@ -61,13 +78,13 @@ std::list<rescan_client_record_t> pendingClients() {
     lookup_fixed_message("ZrtFtc0051N", "No SAN clients found");
     reportInfo(LOG_INFO, "No SAN clients found", false, "");
   }
-  std::list<rescan_client_record_t> pending;
+  std::vector<std::string> names;
   for (CORBA::ULong i = 0; i < clients->length(); ++i) {
     const FSM::SANClientInfo *info = clients[i];
     if (info == nullptr || info->fatClientInfo() == nullptr) continue;
-    pending.push_back({info->fatClientInfo()->hostName(), WAITING});
+    names.push_back(info->fatClientInfo()->hostName());
   }
-  return pending;
+  return names;
 }
 
 // The lowest entry that is free or finished, made THREAD_RUNNING for a new
@@ -75,6 +92,7 @@ std::list<rescan_client_record_t> pendingClients() {
 int takeEntry(rescan_run_t &run) {
   int taken = -1;
   pthread_mutex_lock(&thread_table_lock);
+  collectEnding(run);
   for (int i = 0; i < RESCAN_TABLE_SIZE && taken < 0; ++i) {
     thread_table_entry_t &entry = active_threads[i];
     if (entry.state != THREAD_DONE && entry.state != THREAD_FREE) continue;
@@ -82,35 +100,37 @@ int takeEntry(rescan_run_t &run) {
     entry.state = THREAD_RUNNING;
     entry.status = 0;
     entry.client.clear();
+    entry.shown.clear();
+    entry.end = run_end_t();
     taken = i;
   }
   pthread_mutex_unlock(&thread_table_lock);
   return taken;
 }
 
-// Starts the worker of entry `index` for `client`. The thread is detached:
+// Starts the worker of entry `index` for `record`. The thread is detached:
 // a finished thread that nobody joins keeps its stack until the process
 // ends, and a run over thousands of clients would run out of them.
-// While workers run, the main thread looks messages up and prints only under
-// the lock: a worker that ends the run holds it from then on.
-void startRequest(int index, const std::string &client) {
+void startRequest(int index, const rescan_client_record_t &record) {
   pthread_mutex_lock(&thread_table_lock);
-  active_threads[index].client = client;
-  QZ_LOOKUP("ZrtFtc0053N", "Request rescan for client : %s", shownText(client.c_str(), false).c_str());
-  logmsg(LOG_INFO, englishMsg, progname);
-  if (vbose) fprintf(stderr, "%s\n", localizedMsg);
+  active_threads[index].client = record.client;
+  active_threads[index].shown = record.shown;
   pthread_mutex_unlock(&thread_table_lock);
+  QZ_LOOKUP("ZrtFtc0053N", "Request rescan for client : %s", record.shown.c_str());
+  reportLine(LOG_INFO, localizedMsg, englishMsg, vbose ? LINE_PLAIN : LINE_LOG_ONLY);
 
   pthread_t thread;
+  ++rescan_workers_running;
   int code = pthread_create(&thread, nullptr, rescan_thread,
                             reinterpret_cast<void *>(static_cast<intptr_t>(index)));
   if (code == 0) {
     pthread_detach(thread);
     return;
   }
-  pthread_mutex_lock(&thread_table_lock);
-  QZ_LOOKUP("ZrtFtc0072N", "Failed to launch rescan thread for client %s: status %d", shownText(client.c_str(), false).c_str(), code);
+  --rescan_workers_running;
+  QZ_LOOKUP("ZrtFtc0072N", "Failed to launch rescan thread for client %s: status %d", record.shown.c_str(), code);
   reportInfo(LOG_ERROR, englishMsg, false, "", false);
+  pthread_mutex_lock(&thread_table_lock);
   active_threads[index].state = THREAD_FREE;
   active_threads[index].status = 0;
   active_threads[index].client.clear();
@@ -135,7 +155,7 @@ bool launchAll(rescan_run_t &run, std::list<rescan_client_record_t> &pending) {
     auto record = pending.begin();
     while (record->status != WAITING) ++record;
     record->status = 0;
-    startRequest(index, record->client);
+    startRequest(index, *record);
     pending.erase(record);
   }
   return true;
@@ -145,12 +165,9 @@ void reportNotAttempted(rescan_run_t &run, const std::list<rescan_client_record_
   run.not_attempted = static_cast<int>(pending.size());
   if (pending.empty()) return;
   QZ_LOOKUP("ZrtFtc0088N", "Rescan for the following clients was not attempted:");
-  fprintf(stderr, "\n%s\n", localizedMsg);
-  logmsg(LOG_ERROR, englishMsg, progname);
-  for (const rescan_client_record_t &record : pending) {
-    fprintf(stderr, "%s\n", shownText(record.client.c_str(), false).c_str());
-    logmsg(LOG_ERROR, record.client.c_str(), progname);
-  }
+  reportLine(LOG_ERROR, localizedMsg, englishMsg, LINE_HEADER);
+  for (const rescan_client_record_t &record : pending)
+    reportLine(LOG_ERROR, record.shown.c_str(), record.client.c_str());
 }
 
 // Collects results until every entry is free. Returns false when some were
@@ -159,6 +176,7 @@ bool collectAll(rescan_run_t &run) {
   for (int polls = 0;;) {
     int free = 0;
     pthread_mutex_lock(&thread_table_lock);
+    collectEnding(run);
     for (int i = 0; i < RESCAN_TABLE_SIZE; ++i) {
       thread_table_entry_t &entry = active_threads[i];
       if (entry.state == THREAD_DONE) {
@@ -185,13 +203,9 @@ void reportTimedOut(rescan_run_t &run) {
   for (int i = 0; i < RESCAN_TABLE_SIZE; ++i) {
     const thread_table_entry_t &entry = active_threads[i];
     if (entry.state != THREAD_RUNNING) continue;
-    if (!header) {
-      fprintf(stderr, "\n%s\n", localizedMsg);
-      logmsg(LOG_ERROR, englishMsg, progname);
-      header = true;
-    }
-    fprintf(stderr, "%s\n", shownText(entry.client.c_str(), false).c_str());
-    logmsg(LOG_ERROR, entry.client.c_str(), progname);
+    if (!header) reportLine(LOG_ERROR, localizedMsg, englishMsg, LINE_HEADER);
+    header = true;
+    reportLine(LOG_ERROR, entry.shown.c_str(), entry.client.c_str());
     ++run.not_attempted;
   }
   for (int i = 0; i < RESCAN_TABLE_SIZE; ++i) {
@@ -224,29 +238,26 @@ int process_completed_thread(int index, int &failed) {
   int status = entry.status;
   if (status != 0) ++failed;
   if (vbose || status != 0) {
-    QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", shownText(entry.client.c_str(), false).c_str(),
-              status);
-    fprintf(stderr, "%s\n", localizedMsg);
-    logmsg(status == 0 ? LOG_INFO : LOG_ERROR, englishMsg, progname);
+    QZ_LOOKUP("ZrtFtc0085N", "Rescan result status for client %s = %d", entry.shown.c_str(), status);
+    reportLine(status == 0 ? LOG_INFO : LOG_ERROR, localizedMsg, englishMsg);
   }
   return status;
 }
 
 void display_waiting_clients() {
-  pthread_mutex_lock(&thread_table_lock);
   QZ_LOOKUP("ZrtFtc0087N", "Waiting for the following clients:");
-  fprintf(stderr, "\n%s\n", localizedMsg);
-  logmsg(LOG_INFO, englishMsg, progname);
-  for (const thread_table_entry_t &entry : active_threads) {
-    if (entry.state != THREAD_RUNNING) continue;
-    fprintf(stderr, "%s\n", shownText(entry.client.c_str(), false).c_str());
-    logmsg(LOG_INFO, entry.client.c_str(), progname);
-  }
+  reportLine(LOG_INFO, localizedMsg, englishMsg, LINE_HEADER);
+  pthread_mutex_lock(&thread_table_lock);
+  for (const thread_table_entry_t &entry : active_threads)
+    if (entry.state == THREAD_RUNNING) reportLine(LOG_INFO, entry.shown.c_str(), entry.client.c_str());
   pthread_mutex_unlock(&thread_table_lock);
 }
 
-int rescanAllSANClients() {
-  std::list<rescan_client_record_t> pending = pendingClients();
+int rescanAllSANClients() { return rescanClients(listedClients()); }
+
+int rescanClients(const std::vector<std::string> &clients) {
+  std::list<rescan_client_record_t> pending;
+  for (const std::string &client : clients) pending.push_back({client, WAITING, shownText(client.c_str(), false)});
   rescan_run_t run;
   run.total = static_cast<int>(pending.size());
   // No worker exists yet, so the lock can be set up afresh.
@@ -258,9 +269,6 @@ int rescanAllSANClients() {
 
   bool launched = launchAll(run, pending);
   bool collected = launched && collectAll(run);
-  // From here on the outcome is this thread's: a worker that fails later, or
-  // has already begun to end the run, does not print past it.
-  enter_run_end();
   if (!launched) reportNotAttempted(run, pending);
   if (!collected) reportTimedOut(run);
   releaseLock();

@@ -4,7 +4,6 @@
 
 #include "changes/changes.h"
 #include "changes/common.h"
-#include "frontend/usage.h"
 #include "platform/debuglog.h"
 #include "platform/messages.h"
 #include "run/globals.h"
@@ -18,7 +17,7 @@ static void refuseServerChange(const QZSLOpException &e) {
 
 // The state is sent before the limit is checked, and stays changed when the
 // limit is then refused.
-void changeFATServer(int) {
+int changeFATServer(int) {
   getModifiableFacetInstance();
   getControlFacetInstance(0);
   bool active = state == "active";
@@ -28,11 +27,11 @@ void changeFATServer(int) {
   if (maximum < pipelimit) {
     QZ_LOOKUP("ZrtFtc0055N", "Connection limit exceeds, maximum connection limit: %d", maximum);
     fprintf(stderr, "%s\n\n", localizedMsg);
-    print_usage("-changeserver");
+    return STATUS_SHOW_USAGE;
   }
   guardedCall([] { modifyFacet_var->setServerPipeLimit(media_server.c_str(), pipelimit); },
               refuseServerChange);
-  reportSuccess("ZrtFtc0063N", "FT server settings changed successfully", media_server.c_str());
+  return reportSuccess("ZrtFtc0063N", "FT server settings changed successfully", media_server.c_str());
 }
 
 int getServerConf(bool report) {
@@ -57,11 +56,11 @@ int getServerConf(bool report) {
   return config->maxNumberOfPipes();
 }
 
-void deleteFATServer() {
+int deleteFATServer() {
   getModifiableFacetInstance();
   guardedCall([] { modifyFacet_var->deleteServer(media_server.c_str()); },
               [](const QZSLOpException &e) {
                 reportRefusal(e, "ZrtFtc0058N", "Failed to delete the FT server", media_server.c_str());
               });
-  reportSuccess("ZrtFtc0059N", "FT server deleted successfully", media_server.c_str());
+  return reportSuccess("ZrtFtc0059N", "FT server deleted successfully", media_server.c_str());
 }

@@ -1,15 +1,12 @@
 #include "frontend/commands.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <jansson.h>
 
 #include "changes/changes.h"
 #include "frontend/parse.h"
-#include "frontend/usage.h"
 #include "listings/listings.h"
-#include "run/exit.h"
 #include "run/globals.h"
 #include "run/print.h"
 #include "run/status.h"
@@ -38,7 +35,7 @@ static int changeClientRefusal(int selector) {
 
 // FT servers and SAN clients in one listing; in JSON mode one document that
 // both listings append to.
-static void listTelemetry(int selector) {
+static int listTelemetry(int selector) {
   json_t *document = nullptr;
   json_t *array = nullptr;
   if (gJson) {
@@ -48,33 +45,37 @@ static void listTelemetry(int selector) {
   }
   listFATServers(selector, array);
   listSANClients(selector, array);
-  if (!gJson) qzftconfig_exit(STATUS_OK);
+  if (!gJson) return STATUS_OK;
   printJson(document);
-  qzftconfig_exit(STATUS_OK);
+  return STATUS_OK;
 }
 
-static void rescanOneClient(int) {
+static int rescanOneClient(int) {
   active_threads[0].client = client_name;
-  qzftconfig_exit(rescanSANClient(0, false, false));
+  return rescanSANClient(0, false, false);
 }
 
-static void listActive(int selector) {
-  if (selector == 0) listAllActiveConnections();
+// A listing of one host reports its own outcomes and ends with 0; the walk
+// over all hosts ends with the status of the last one listed.
+static int listActive(int selector) {
+  if (selector == 0) return listAllActiveConnections();
   listActivePipeConnections(selector, 1);
+  return STATUS_OK;
 }
 
 // How to add a command: add a row below with its long keyword, its short form
 // (or null), the catalog id and English text of its usage, the parser of its
 // arguments, the selectors it runs with, the error code for any other
 // selector, whether a listing without filter works on no particular master
-// server, and the function that runs it. Add the keyword to the general usage
-// text of "-help" too. Dispatch compares keywords in the order of the rows.
+// server, and the function that runs it and returns the status to end with.
+// Add the keyword to the general usage text of "-help" too. Dispatch
+// compares keywords in the order of the rows.
 const command_t commands[] = {
     {"-deleteclient", "-dc", "ZrtFtc0021N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[dc]deleteclient <client_name>",
-     parse_client_name_args, {0}, nullptr, false, [](int) { deleteSANClient(); }},
+     parse_client_name_args, {0}, nullptr, false, [](int) { return deleteSANClient(); }},
     {"-changeclient", "-cc", "ZrtFtc0022N",
      "\n"
      "USAGE:\n"
@@ -97,7 +98,7 @@ const command_t commands[] = {
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ra]rescanallclients [-verbose]",
-     parse_rescan_all_args, {0}, nullptr, false, [](int) { qzftconfig_exit(rescanAllSANClients()); }},
+     parse_rescan_all_args, {0}, nullptr, false, [](int) { return rescanAllSANClients(); }},
     {"-list_telemetry", "-ll", "ZrtFtc0089N",
      "\n"
      "USAGE:\n"
@@ -110,12 +111,15 @@ const command_t commands[] = {
      "    qzftconfig -[lc]listclients [-verbose]\n"
      "                [-C <client_name> | -Me <media_server> | -M <master_server>]",
      parse_common_listing_args, {0, 1, 2, 4}, nullptr, true,
-     [](int selector) { listSANClients(selector, nullptr); }},
+     [](int selector) {
+       listSANClients(selector, nullptr);
+       return int(STATUS_OK);
+     }},
     {"-deleteserver", "-ds", "ZrtFtc0025N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ds]deleteserver <media_server>",
-     parse_server_name_args, {0}, nullptr, false, [](int) { deleteFATServer(); }},
+     parse_server_name_args, {0}, nullptr, false, [](int) { return deleteFATServer(); }},
     {"-changeserver", "-cs", "ZrtFtc0026N",
      "\n"
      "USAGE:\n"
@@ -128,13 +132,20 @@ const command_t commands[] = {
      "    qzftconfig -[ls]listservers [-verbose]\n"
      "                [-Me <media_server> | -M <master_server>]",
      parse_common_listing_args, {0, 2, 4}, nullptr, true,
-     [](int selector) { listFATServers(selector, nullptr); }},
+     [](int selector) {
+       listFATServers(selector, nullptr);
+       return int(STATUS_OK);
+     }},
     {"-listtargets", "-lt", "ZrtFtc0052N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[lt]listtargets [-verbose]\n"
      "                [-Me <media_server>]",
-     parse_common_listing_args, {0, 2}, nullptr, true, listFATTargets},
+     parse_common_listing_args, {0, 2}, nullptr, true,
+     [](int selector) {
+       listFATTargets(selector);
+       return int(STATUS_OK);
+     }},
     {"-listactive", "-la", "ZrtFtc0028N",
      "\n"
      "USAGE:\n"
@@ -163,7 +174,11 @@ const command_t commands[] = {
      "\n"
      "Note:\n"
      "    1. If -M option is not used, local machine's master server is assumed",
-     parse_common_listing_args, {0, 4}, nullptr, false, [](int) { printConfigDefaults(); }},
+     parse_common_listing_args, {0, 4}, nullptr, false,
+     [](int) {
+       printConfigDefaults();
+       return int(STATUS_OK);
+     }},
     {"-help", nullptr, "ZrtFtc0032N",
      "\n"
      "USAGE:\n"
@@ -174,7 +189,7 @@ const command_t commands[] = {
      "\n"
      "    For detailed usage of each operation, use:\n"
      "               qzftconfig -help <operation>",
-     nullptr, {0}, nullptr, false, [](int) { print_usage("-help"); }},
+     nullptr, {0}, nullptr, false, [](int) { return int(STATUS_SHOW_USAGE); }},
 };
 const size_t command_count = sizeof commands / sizeof commands[0];
 
@@ -189,43 +204,4 @@ const command_t *find_command_by_keyword(const char *command) {
   for (const command_t &row : commands)
     if (strcmp(command, row.keyword) == 0) return &row;
   return nullptr;
-}
-
-static void resetRescanTable() {
-  for (thread_table_entry_t &entry : active_threads) {
-    entry.state = THREAD_FREE;
-    entry.status = 0;
-    entry.client.clear();
-    entry.control_facet = Corvane::Tessark::SL::FATServiceMgmt::FATServiceControlFacet::_nil();
-  }
-}
-
-void dispatch(int argc, char **argv) {
-  if (argc < 2) print_usage("-help");
-  // Only the very first positions hold global flags, and a flag is one only
-  // when something follows it: a lone "-verbose" is taken as the keyword.
-  int keyword = 1;
-  if (strcmp(argv[keyword], "-verbose") == 0 && argc - keyword > 1) {
-    vbose = true;
-    ++keyword;
-  }
-  if (strcmp(argv[keyword], "-help") == 0 && argc - keyword > 1) {
-    show_help = true;
-    ++keyword;
-  }
-  resetRescanTable();
-
-  const command_t *command = find_command(argv[keyword]);
-  if (command == nullptr) print_error(0, "-help");
-  if (show_help) print_usage(command->keyword);
-
-  int selector = 0;
-  if (command->parse != nullptr)
-    selector = command->parse(argc - keyword - 1, argv + keyword + 1, command->keyword);
-  if (std::find(command->accepted.begin(), command->accepted.end(), selector) ==
-      command->accepted.end())
-    print_error(command->refusalCode ? command->refusalCode(selector) : 0, command->keyword);
-  if (command->unfilteredListing && selector == 0) master_server.clear();
-  command->run(selector);
-  qzftconfig_exit(STATUS_OK);
 }

@@ -17,8 +17,9 @@ struct command_t {
   // The print_error code for a selector outside `accepted`; null means code 0.
   int (*refusalCode)(int selector);
   bool unfilteredListing;  // selector 0 empties master_server before `run`
-  // Runs the command; returning means the run ends with status 0.
-  void (*run)(int selector);
+  // Runs the command and gives the status that the run ends with;
+  // STATUS_SHOW_USAGE ends it with the command's usage.
+  int (*run)(int selector);
 };
 
 extern const command_t commands[];
@@ -28,7 +29,3 @@ extern const size_t command_count;
 const command_t *find_command(const char *keyword);
 // The row whose long form is exactly `command`, or null.
 const command_t *find_command_by_keyword(const char *command);
-
-// Steps of a run after start-up: takes the global flags "-verbose" and
-// "-help", resets the rescan worker table and runs the chosen command.
-[[noreturn]] void dispatch(int argc, char **argv);

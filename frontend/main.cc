@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "frontend/admincheck.h"
-#include "frontend/commands.h"
+#include "frontend/dispatch.h"
 #include "frontend/usage.h"
 #include "platform/debuglog.h"
 #include "platform/hostinfo.h"
@@ -99,6 +99,7 @@ static void run(int argc, char **argv) {
 // Every remote call has its own handlers; this is the last line behind them,
 // so that no exception of any path ends the process by terminate().
 int main(int argc, char **argv) {
+  guardStaticsAtExit();
   std::set_terminate(reportTermination);
   try {
     run(argc, argv);

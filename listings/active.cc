@@ -3,9 +3,7 @@
 #include "listings/fields.h"
 #include "listings/listings.h"
 #include "platform/debuglog.h"
-#include "run/exit.h"
 #include "run/globals.h"
-#include "run/output.h"
 #include "run/report.h"
 #include "session/session.h"
 
@@ -112,7 +110,7 @@ int listActivePipeConnections(int selector, int reportFlag) {
   return selector == 1 ? listClientPipes(reportFlag) : listServerPipes(reportFlag);
 }
 
-void listAllActiveConnections() {
+int listAllActiveConnections() {
   getQueryableFacetInstance();
   int lastResult = -1;
   bool found = false;
@@ -154,8 +152,5 @@ void listAllActiveConnections() {
   }
 
   if (!found) reportNothingFound("ZrtFtc0070N", "No active connections found", "");
-  // The status follows the last host listed: -1 there ends as 252, which must
-  // not stand for a listing that could not be written.
-  endRunIfOutputFailed(true);
-  qzftconfig_exit(lastResult);
+  return lastResult;
 }

@@ -11,4 +11,4 @@ int printServerDetails(Corvane::Tessark::DL::FATServer::FATServerInfo *info, jso
 void listFATTargets(int selector);
 int printTargetDetails(Corvane::Tessark::DL::FATServer::FATServerInfo *info);
 int listActivePipeConnections(int selector, int reportFlag);
-[[noreturn]] void listAllActiveConnections();
+int listAllActiveConnections();

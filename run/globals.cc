@@ -14,7 +14,8 @@ char englishMsg[8192];
 
 thread_table_entry_t (&active_threads)[RESCAN_TABLE_SIZE] = *new thread_table_entry_t[1][RESCAN_TABLE_SIZE];
 pthread_mutex_t thread_table_lock = PTHREAD_MUTEX_INITIALIZER;
-thread_local bool in_rescan_worker = false;
+std::atomic<int> rescan_workers_running{0};
+thread_local thread_table_entry_t *worker_entry = nullptr;
 
 const char *const DFLT_NP_STR_VAL = "2";
 const char *const DFLT_NCP_STR_VAL = "2";

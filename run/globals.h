@@ -1,10 +1,12 @@
 // Process-wide state of a qzftconfig run: set up by start-up and the parsers,
 // read by the commands.
 #pragma once
+#include <atomic>
 #include <pthread.h>
 #include <string>
 
 #include "ftservice.hh"
+#include "run/runend.h"
 
 // Rescan worker table states.
 enum { THREAD_RUNNING = 0, THREAD_DONE = 1, THREAD_FREE = 2 };
@@ -15,6 +17,10 @@ struct thread_table_entry_t {
   int status;
   std::string client;
   Corvane::Tessark::SL::FATServiceMgmt::FATServiceControlFacet_var control_facet;
+  std::string shown;  // `client` as the terminal shows it
+  // What the worker met that ends the run; the main thread reports it when
+  // it collects the entry.
+  run_end_t end;
 };
 
 extern const char *progname;
@@ -33,8 +39,10 @@ extern char englishMsg[8192];
 // inside their call while the process ends.
 extern thread_table_entry_t (&active_threads)[RESCAN_TABLE_SIZE];
 extern pthread_mutex_t thread_table_lock;
-// Set in each rescan worker thread.
-extern thread_local bool in_rescan_worker;
+// Rescan workers started and not yet finished: they may be inside the ORB.
+extern std::atomic<int> rescan_workers_running;
+// The entry of the rescan worker that runs on this thread; null elsewhere.
+extern thread_local thread_table_entry_t *worker_entry;
 
 extern const char *const DFLT_NP_STR_VAL;
 extern const char *const DFLT_NCP_STR_VAL;

@@ -9,11 +9,3 @@
 // write. With `flush`, what is buffered is written first in any case.
 void endRunIfOutputFailed(bool flush);
 
-// Flushes standard output at the end of the run and gives the status to end
-// with: after a failed write, one that had succeeded ends with 130 and the
-// reason on standard error; a reader that went away is no error of the run.
-int flushStandardOutput(int status);
-
-// Ends the process as a filter ends whose reader went away: killed by SIGPIPE.
-// Returns when standard output kept its reader.
-void endIfReaderGone();

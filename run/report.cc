@@ -14,7 +14,6 @@
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/status.h"
-#include "session/session.h"
 
 namespace {
 
@@ -65,7 +64,6 @@ void lookup_fixed_message(const char *id, const char *text) {
 
 void reportInfo(const QZSLOpException &exception, int level, const char *text, bool generic,
                 const char *object, bool exitAfter) {
-  if (generic || exitAfter) enter_run_end();
   first_record_t record = first_record(exception);
   std::string line = std::string(text ? text : "") + ":" + (object ? object : "");
   logmsg(level, line.c_str(), progname);
@@ -106,56 +104,118 @@ void reportInfo(int level, const char *text, bool generic, const char *object) {
 
 void reportRefusal(const QZSLOpException &exception, const char *id, const char *text,
                    const char *object) {
-  enter_run_end();
   lookup_fixed_message(id, text);
   reportInfo(exception, LOG_ERROR, text, false, object, true);
   qzftconfig_exit(STATUS_OK);  // not reached: a report with exitAfter always ends the run
 }
 
-void reportUnexpectedException() {
-  enter_run_end();
+run_end_t genericEnd(const char *text, bool unsound) {
+  run_end_t end;
+  end.kind = run_end_t::GENERIC;
+  end.text = text;
+  end.unsound = unsound;
+  return end;
+}
+
+run_end_t refusalEnd(const QZSLOpException &exception, const char *id, const char *text) {
+  run_end_t end;
+  end.kind = run_end_t::REFUSAL;
+  end.refusal = exception;
+  end.status = refusalStatus(exception);
+  end.id = id;
+  end.text = text;
+  return end;
+}
+
+namespace {
+
+enum caught_t { CAUGHT_NOTHING, CAUGHT_ORB, CAUGHT_STANDARD, CAUGHT_OTHER };
+
+// The one ladder over the exception in flight: which kind it is, what it
+// says of itself, and whether the ORB failed the call (a system exception),
+// which leaves the session unsound.
+caught_t caughtException(std::string &description, bool &orbFailed) {
+  std::exception_ptr current = std::current_exception();
+  if (!current) return CAUGHT_NOTHING;
   try {
-    throw;
+    std::rethrow_exception(current);
   } catch (const CORBA::Exception &e) {
-    dropHostSessionAfter(e);
-    reportOrbFailure(("CORBA Exception caught as " + describeCorbaException(e)).c_str());
+    description = describeCorbaException(e);
+    orbFailed = CORBA::SystemException::_downcast(&e) != nullptr;
+    return CAUGHT_ORB;
   } catch (const std::exception &e) {
-    std::string line = std::string("Exception caught as ") + e.what();
-    logmsg(LOG_ERROR, line.c_str(), progname);
-    fprintf(stderr, "%s\n\n", "Got an Exception, see log for details");
+    description = e.what();
+    return CAUGHT_STANDARD;
   } catch (...) {
-    fprintf(stderr, "Unknown C++ Exception\n");
+    return CAUGHT_OTHER;
+  }
+}
+
+}  // namespace
+
+run_end_t exceptionEnd() {
+  run_end_t end;
+  end.kind = run_end_t::NOTICE;
+  std::string description;
+  switch (caughtException(description, end.unsound)) {
+    case CAUGHT_ORB:
+      end.text = "CORBA Exception caught as " + description;
+      end.shown = "Got Corba Exception, see log for details\n\n";
+      break;
+    case CAUGHT_STANDARD:
+      end.text = "Exception caught as " + description;
+      end.shown = "Got an Exception, see log for details\n\n";
+      break;
+    default:
+      end.shown = "Unknown C++ Exception\n";
+  }
+  return end;
+}
+
+void endRun(const run_end_t &end) {
+  if (end.unsound) skipRunClosing();
+  switch (end.kind) {
+    case run_end_t::GENERIC:
+      reportInfo(LOG_ERROR, end.text.c_str(), true, "");
+      break;
+    case run_end_t::REFUSAL:
+      reportRefusal(end.refusal, end.id, end.text.c_str(), "");
+    case run_end_t::NOTICE:
+      if (!end.text.empty()) logmsg(LOG_ERROR, end.text.c_str(), progname);
+      fputs(end.shown.c_str(), stderr);
+      break;
+    default:
+      qzftconfig_exit(end.status);
   }
   qzftconfig_exit(STATUS_INTERNAL);
 }
 
-void reportOrbFailure(const char *cause) {
-  enter_run_end();
-  logmsg(LOG_ERROR, cause, progname);
-  fprintf(stderr, "%s\n\n", "Got Corba Exception, see log for details");
-  qzftconfig_exit(STATUS_INTERNAL);
-}
+void reportUnexpectedException() { endRun(exceptionEnd()); }
 
 // The ORB calls terminate() on some replies it cannot take apart; the run
 // then ends like any other ORB failure instead of by SIGABRT, which would
-// lose what standard output still holds.
+// lose what standard output still holds. terminate() may come on a rescan
+// worker, whose stack cannot be left: this is the one end of the run that is
+// not the main thread's.
 void reportTermination() {
-  // A report that itself ends in terminate() must not start over.
-  static thread_local bool reporting = false;
   fflush(stdout);
+  // A report that itself ends in terminate() cannot start over; exit() would
+  // run the handlers that may have brought it there.
+  static thread_local bool reporting = false;
   if (reporting) _exit(STATUS_INTERNAL);
   reporting = true;
-  std::string cause = "terminate called";
-  if (std::exception_ptr current = std::current_exception()) {
-    try {
-      std::rethrow_exception(current);
-    } catch (const CORBA::Exception &e) {
-      cause += " on " + describeCorbaException(e);
-    } catch (const std::exception &e) {
-      cause += std::string(" on ") + e.what();
-    } catch (...) {
-      cause += " on an unknown exception";
-    }
-  }
-  reportOrbFailure(cause.c_str());
+  run_end_t end;
+  end.kind = run_end_t::NOTICE;
+  end.shown = "Got Corba Exception, see log for details\n\n";
+  end.text = "terminate called";
+  std::string description;
+  caught_t caught = caughtException(description, end.unsound);
+  if (caught == CAUGHT_OTHER) description = "an unknown exception";
+  if (caught != CAUGHT_NOTHING) end.text += " on " + description;
+  endRun(end);
+}
+
+void reportLine(int level, const char *shown, const char *logged, line_form_t form) {
+  if (form != LINE_LOG_ONLY) fprintf(stderr, form == LINE_HEADER ? "\n%s\n" : "%s\n", shown);
+  logmsg(level, logged, progname);
 }

@@ -1,6 +1,7 @@
 // The exit statuses of a run. Any other status is a service's error code (or,
 // at start-up, a failed configuration read or roles query).
 #pragma once
+#include <climits>
 
 enum {
   STATUS_OK = 0,
@@ -14,3 +15,9 @@ enum {
   STATUS_NOT_ALLOWED = 140,
   STATUS_OUT_OF_RANGE = 252        // what a status outside 0..255 becomes
 };
+
+// What a command returns when its arguments asked for more than the service
+// allows: the dispatcher shows the command's usage and ends with
+// STATUS_USAGE. It lies far outside what a run ends with or a service's
+// error code holds in practice.
+enum { STATUS_SHOW_USAGE = INT_MIN };

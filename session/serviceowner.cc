@@ -1,18 +1,15 @@
 #include "session/serviceowner.h"
 
-#include <cstdio>
+#include <arpa/inet.h>
 #include <omniORB4/CORBA.h>
 #include <omniORB4/omniInterceptors.h>
 #include <pwd.h>
 #include <vector>
 
-#include "platform/debuglog.h"
 #include "platform/masterconfig.h"
 #include "platform/peerowner.h"
-#include "run/exit.h"
 #include "run/globals.h"
-#include "run/status.h"
-#include "session/session.h"
+#include "run/report.h"
 
 // The refusal for a service at `address` ("127.0.0.1:7390") run by `owner`,
 // or "" when root or `account` runs it.
@@ -27,22 +24,36 @@ static std::string serviceOwnerRefusal(const std::string &address, uid_t owner, 
          account + "; refusing to use it";
 }
 
+// "127.0.0.1:7390" or "[::1]:7390".
+static std::string endpointText(const TcpEndpoint &endpoint) {
+  char host[INET6_ADDRSTRLEN] = "";
+  inet_ntop(endpoint.family, endpoint.address, host, sizeof host);
+  std::string text = endpoint.family == AF_INET6 ? "[" + std::string(host) + "]" : host;
+  return text + ":" + std::to_string(endpoint.port);
+}
+
 // A service that fails the check gets no request at all: the run ends here,
-// inside the connection's opening, before the ORB sends anything on it.
+// inside the connection's opening, before the ORB sends anything on it. A
+// rescan worker's own connection is refused, and the refusal waits in its
+// entry for the main thread, which ends the run with it.
 static CORBA::Boolean checkServiceOwner(omni::omniInterceptors::clientOpenConnection_T::info_T &info) {
-  const char *peer = info.peeraddress();
-  std::string address = peer ? peer : "";
-  if (address.compare(0, 9, "giop:tcp:") == 0) address.erase(0, 9);
+  TcpEndpoint mine, peer;
+  uid_t owner = NOBODY_UID;
+  bool known = parseOrbAddress(info.myaddress(), mine) && parseOrbAddress(info.peeraddress(), peer);
+  if (known && !socketOwner(peer, mine, owner)) owner = NOBODY_UID;
   const master_config_t *config = get_master_config_ptr();
-  std::string refusal = serviceOwnerRefusal(address, connectionPeerOwner(info.myaddress(), peer),
+  const char *address = info.peeraddress();
+  std::string refusal = serviceOwnerRefusal(known ? endpointText(peer) : address ? address : "", owner,
                                             config ? config->qzsl_account : DEFAULT_QZSL_ACCOUNT);
   if (refusal.empty()) return true;
-  enter_run_end();
-  fprintf(stderr, "%s\n", refusal.c_str());
-  logmsg(LOG_ERROR, refusal.c_str(), progname);
+  run_end_t end;
+  end.kind = run_end_t::NOTICE;
+  end.text = refusal;
+  end.shown = refusal + "\n";
   // Closing the session would be a request to the service refused here.
-  m_hostSession = Brantis::Tessark::HostSession::_nil();
-  qzftconfig_exit(STATUS_INTERNAL);
+  end.unsound = true;
+  if (worker_entry == nullptr) endRun(end);
+  if (worker_entry->end.kind == run_end_t::NONE) worker_entry->end = end;
   return false;
 }
 

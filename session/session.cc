@@ -11,7 +11,6 @@
 #include "run/exit.h"
 #include "run/globals.h"
 #include "run/report.h"
-#include "run/status.h"
 #include "session/serviceowner.h"
 
 namespace SL = Corvane::Tessark::SL;
@@ -29,27 +28,22 @@ FSM::FATServiceModifiableFacet_var modifyFacet_var;
 
 // The debug-log text for the exception being handled; call only inside a catch block.
 static std::string failureText() {
-  try {
-    throw;
-  } catch (const CORBA::Exception &e) {
-    return "CORBA Exception caught as " + describeCorbaException(e);
-  } catch (const std::exception &e) {
-    return std::string("Exception caught as ") + e.what();
-  } catch (...) {
-    return "Unknown C++ Exception ";
-  }
+  std::string text = exceptionEnd().text;
+  return text.empty() ? "Unknown C++ Exception " : text;
 }
 
-[[noreturn]] static void genericFailure(const char *text) {
-  reportInfo(LOG_ERROR, text, true, "");
-  qzftconfig_exit(STATUS_INTERNAL);  // not reached: the generic form always ends the run
+[[noreturn]] static void genericFailure(const char *text, bool unsound = false) {
+  endRun(genericEnd(text, unsound));
 }
 
 [[noreturn]] static void logAndFail(const char *text) {
-  enter_run_end();
   std::string failure = failureText();
   logmsg(LOG_ERROR, failure.c_str(), progname);
   genericFailure(text);
+}
+
+static void failIf(const run_end_t &end) {
+  if (end.kind != run_end_t::NONE) endRun(end);
 }
 
 template <typename Init, typename Value> bool register_QZSL_OBVs(CORBA::ORB_ptr orb) {
@@ -114,6 +108,18 @@ static void registerValueFactories(CORBA::ORB_ptr orb) {
       genericFailure(row.failure);
 }
 
+// The run's closing step. A session that can no longer be closed must not
+// change the outcome that the run already has.
+void closeHostSession() {
+  Brantis::Tessark::HostSession_ptr session = m_hostSession;
+  m_hostSession = Brantis::Tessark::HostSession::_nil();
+  if (CORBA::is_nil(session)) return;
+  try {
+    session->destroy();
+  } catch (const CORBA::Exception &) {
+  }
+}
+
 static void openHostSession(Brantis::Tessark::HostSessionFactory_ptr factory, const char *host) {
   try {
     m_hostSession = factory->getHostSession(host, "C");
@@ -123,6 +129,7 @@ static void openHostSession(Brantis::Tessark::HostSessionFactory_ptr factory, co
   }
   if (CORBA::is_nil(m_hostSession))
     genericFailure("Got invalid HostSession pointer");
+  closeAtRunEnd(closeHostSession);
 }
 
 static void obtainServiceManager() {
@@ -132,18 +139,13 @@ static void obtainServiceManager() {
     QZ_LOOKUP("ZrtFtc0035N", "getFATService() failed");
     reportInfo(e, LOG_ERROR, "getFATService() failed", false, "");
   } catch (const CORBA::Exception &e) {
-    dropHostSessionAfter(e);
-    genericFailure("getFATService() failed");
+    // A call that failed in the ORB (a time-out, a lost connection) leaves a
+    // session whose destroy would only wait as long again before the run
+    // ends; a refusal is an answer, and the session stays to be closed.
+    genericFailure("getFATService() failed", CORBA::SystemException::_downcast(&e) != nullptr);
   }
   if (CORBA::is_nil(FATsrvcMgr_ptr))
     genericFailure("Got invalid FATService pointer");
-}
-
-// A call that failed in the ORB (a time-out, a lost connection) leaves a
-// session whose destroy would only wait as long again before the run ends; a
-// refusal is an answer, and the session stays to be closed.
-void dropHostSessionAfter(const CORBA::Exception &e) {
-  if (CORBA::SystemException::_downcast(&e)) m_hostSession = Brantis::Tessark::HostSession::_nil();
 }
 
 void getQZSLConnection() {
@@ -194,25 +196,19 @@ struct facet_texts_t {
 };
 
 template <typename Fetch, typename Narrow>
-static void fetchFacet(const facet_texts_t &texts, Fetch fetch, Narrow narrow) {
-  bool present = false;
+static run_end_t fetchFacet(const facet_texts_t &texts, Fetch fetch, Narrow narrow) {
   try {
     if (!fetch())
-      genericFailure(texts.pointer);
-    present = narrow();
+      return genericEnd(texts.pointer);
+    if (!narrow())
+      return genericEnd(texts.instance);
   } catch (const QZSLOpException &e) {
-    // Rescan workers get here side by side; only the first one reports.
-    enter_run_end();
-    QZ_LOOKUP(texts.failedId, "%s", texts.failed);
-    reportInfo(e, LOG_ERROR, texts.failed, false, "");
+    return refusalEnd(e, texts.failedId, texts.failed);
   } catch (const CORBA::Exception &) {
-    enter_run_end();
     // The session is unusable; destroying it at exit would only wait again.
-    m_hostSession = Brantis::Tessark::HostSession::_nil();
-    genericFailure(texts.failed);
+    return genericEnd(texts.failed, true);
   }
-  if (!present)
-    genericFailure(texts.instance);
+  return run_end_t();
 }
 
 void getQueryableFacetInstance() {
@@ -220,7 +216,7 @@ void getQueryableFacetInstance() {
                                       "Failed to get QueryableFacet instance",
                                       "Got invalid QueryableFacet instance"};
   getQZSLConnection();
-  fetchFacet(
+  failIf(fetchFacet(
       texts,
       [] {
         qf_var = FATsrvcMgr_ptr->aqueryFacet();
@@ -229,7 +225,7 @@ void getQueryableFacetInstance() {
       [] {
         queryFacet_var = FSM::FATServiceQueryFacet::_narrow(qf_var);
         return !CORBA::is_nil(queryFacet_var);
-      });
+      }));
 }
 
 void getModifiableFacetInstance() {
@@ -237,7 +233,7 @@ void getModifiableFacetInstance() {
                                       "Failed to get ModifyableFacet instance",
                                       "Got invalid ModifyableFacet instance"};
   getQZSLConnection();
-  fetchFacet(
+  failIf(fetchFacet(
       texts,
       [] {
         mf_var = FATsrvcMgr_ptr->amodifyFacet();
@@ -246,19 +242,19 @@ void getModifiableFacetInstance() {
       [] {
         modifyFacet_var = FSM::FATServiceModifiableFacet::_narrow(mf_var);
         return !CORBA::is_nil(modifyFacet_var);
-      });
+      }));
 }
 
-void getControlFacetInstance(int row) {
+run_end_t fetchControlFacet(int row) {
   static const facet_texts_t texts = {"Got invalid ControlFacet pointer", "ZrtFtc0038N",
                                       "Failed to get ControlFacet instance",
                                       "Got invalid ControlFacet instance"};
   getQZSLConnection();
   thread_table_entry_t &entry = active_threads[row];
   if (!CORBA::is_nil(entry.control_facet))
-    return;
+    return run_end_t();
   SL::ControlFacet_var generic;
-  fetchFacet(
+  return fetchFacet(
       texts,
       [&] {
         generic = FATsrvcMgr_ptr->acontrolFacet();
@@ -269,3 +265,5 @@ void getControlFacetInstance(int row) {
         return !CORBA::is_nil(entry.control_facet);
       });
 }
+
+void getControlFacetInstance(int row) { failIf(fetchControlFacet(row)); }

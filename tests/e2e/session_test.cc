@@ -116,10 +116,13 @@ TEST_F(SessionTest, RequestTimeoutBoundsTheConnectionConnectTimeoutEveryLaterCal
   EXPECT_EQ(journal(site).back(), "getFATServerList \"\"");
 }
 
-// A run killed while its destroy hangs has written its listing already.
+// A run killed while its destroy hangs has written its listing already; a
+// reader that went away ends the run before the session is closed.
 TEST_F(SessionTest, OutputIsFlushedBeforeTheSessionIsClosed) {
   start(fault("destroy", R"("action": "hang")"));
   expectRun(runTool(site, {"-listservers"}, {}, 1), "m media1  active 4\n\n", "", 128 + SIGKILL);
+  expectRun(runToolInto(site, {"-listservers"}, GONE_READER), "", "", 128 + SIGPIPE);
+  EXPECT_EQ(journal(site).back(), "getFATServerList \"\"");
 }
 
 // 4294968 s is more milliseconds than 32 bits hold; cut to 32 bits it would

@@ -40,12 +40,15 @@ void setMessage(const char *text) { snprintf(localizedMsg, sizeof localizedMsg, 
 
 [[noreturn]] void notReached(const QZSLOpException &) { _exit(3); }
 
-// An open session whose destroy() fails: nothing listens on port 1.
+// An open session whose destroy() fails, and a connected run: nothing
+// listens on port 1.
 void openUnreachableSession() {
   int argc = 0;
   CORBA::ORB_var orb = CORBA::ORB_init(argc, nullptr);
   CORBA::Object_var object = orb->string_to_object("corbaloc:iiop:1.2@127.0.0.1:1/qzsl/session");
   m_hostSession = Brantis::Tessark::HostSession::_unchecked_narrow(object);
+  FATsrvcMgr_ptr = Corvane::Tessark::SL::FATServiceMgmt::FATServiceManager::_unchecked_narrow(object);
+  closeAtRunEnd(closeHostSession);
 }
 
 struct Outcome {
@@ -101,17 +104,22 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
        },
        "kept", "Got Corba Exception, see log for details\n\n", 130,
        " 16 qzftconfig: terminate called on IDL:omg.org/CORBA/MARSHAL"},
+      {"exit handlers run at the end", [] { atexit([] { printf("handled"); }); qzftconfig_exit(0); }, "handled",
+       "", 0, ""},
+      // The worker's control facet lies on a page that may not be read, rather
+      // than at a null pointer, which the undefined-behaviour checker would
+      // catch before the processor does: its first look at it faults.
       {"segmentation fault in a rescan worker's own code",
        [] {
          openUnreachableSession();
-         struct sigaction saved;
-         watchForFaults(&saved, "c1\x1b");
-         // A page that may not be written, rather than a null pointer, which the
-         // undefined-behaviour checker would catch before the processor does.
-         volatile int *page = static_cast<int *>(mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-         *page = 1;
+         for (thread_table_entry_t &entry : active_threads) entry.state = THREAD_FREE;
+         void *page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+         active_threads[0].control_facet =
+             static_cast<Corvane::Tessark::SL::FATServiceMgmt::FATServiceControlFacet_ptr>(page);
+         rescanClients({"c1\x1b"});
        },
-       "", "Rescan result status for client c1? = 63\n", 63, ""},
+       "", "Rescan result status for client c1? = 63\n", 63,
+       " 16 qzftconfig: Rescan result status for client c1? = 63\n"},
   };
   TestHome home;
   home.makeLogDir();
