@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <ftw.h>
+#include <filesystem>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <set>
@@ -16,20 +16,70 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::string demoInventory() { return readFile(QZ_SOURCE_DIR "/qzsld/demo/inventory.json"); }
+// Waits at least `ms` milliseconds for `pid`; its wait status, or -1 if it still runs.
+static int waitFor(pid_t pid, long ms) {
+  for (long waited = 0;; ++waited, usleep(1000)) {
+    int status = 0;
+    pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done != 0) return done == pid ? status : 0;
+    if (waited >= ms) return -1;
+  }
+}
+
+// A SIGKILL cannot be refused: waiting for its end needs no bound.
+static void killAndReap(pid_t pid) {
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+}
+
+RunResult capture(const std::function<void()> &child, int seconds) {
+  FILE *out = tmpfile(), *err = tmpfile();
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fileno(out), 1);
+    dup2(fileno(err), 2);
+    child();
+    fflush(nullptr);
+    _exit(RETURNED);
+  }
+  int status = waitFor(pid, seconds * 1000L);
+  if (status == -1) kill(pid, SIGKILL), waitpid(pid, &status, 0);
+  // The files have no name left; the process's own link to each still reads it whole.
+  auto text = [](FILE *file) {
+    std::string read = readFile("/proc/self/fd/" + std::to_string(fileno(file)));
+    fclose(file);
+    return read;
+  };
+  return {text(out), text(err), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status)};
+}
 
 // The homes go at the end of a run that passed; QZ_KEEP_SITES keeps them.
 struct RemoveHomes : ::testing::Environment {
-  std::vector<std::string> homes;
+  Lines homes;
   void TearDown() override {
     if (getenv("QZ_KEEP_SITES") || !::testing::UnitTest::GetInstance()->Passed()) return;
-    for (const std::string &home : homes)
-      nftw(home.c_str(), [](const char *path, const struct stat *, int, FTW *) { return remove(path); }, 16,
-           FTW_DEPTH | FTW_PHYS);
+    std::error_code ignored;
+    for (const std::string &home : homes) std::filesystem::remove_all(home, ignored);
   }
 };
 static RemoveHomes *const made = new RemoveHomes;
 static ::testing::Environment *const registered = ::testing::AddGlobalTestEnvironment(made);
+
+TestHome::TestHome(const std::string &conf) {
+  char pattern[] = "/tmp/qzsite.XXXXXX";
+  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("no temporary folder");
+  dir = pattern;
+  made->homes.push_back(dir);
+  chmod(dir.c_str(), 0755);
+  umask(022);  // what the tests write, "nobody" must read
+  if (!conf.empty()) writeFile(path("qz.conf"), conf);
+}
+
+void TestHome::makeLogDir(mode_t mode) const {
+  std::filesystem::create_directories(path("logs/admin"));
+  chmod(path("logs/admin").c_str(), mode);
+}
 
 int loopbackSocket(int port, bool connected) {
   int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -52,31 +102,14 @@ static int freePort() {
   return ntohs(address.sin_port);
 }
 
-// Waits at least `ms` milliseconds for `pid`; its wait status, or -1 if it still runs.
-static int waitFor(pid_t pid, long ms) {
-  for (long waited = 0;; ++waited, usleep(1000)) {
-    int status = 0;
-    pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done != 0) return done == pid ? status : 0;
-    if (waited >= ms) return -1;
-  }
-}
-
-// A SIGKILL cannot be refused: waiting for its end needs no bound.
-static void killAndReap(pid_t pid) {
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-}
-
 static void writeConfig(const Site &site) {
   std::string port = site.options.defaultPort ? "" : "QZSL_PORT = " + std::to_string(site.port) + "\n";
-  writeFile(site.home + "/qz.conf", "SERVER = master1\nUSE_KMTL = AUTOMATIC\n" + port + site.options.confExtra);
+  writeFile(site.path("qz.conf"), BASE_CONF + port + site.options.confExtra);
 }
 
 // Execs `args` in the C locale, with TESSARK_HOME=`home` when given, `env`
 // added and both output streams on `output` when given.
-[[noreturn]] static void execute(std::vector<std::string> args, const std::string &home,
-                                 const std::vector<std::string> &env = {}, int output = -1) {
+[[noreturn]] static void execute(Lines args, const std::string &home, const Lines &env = {}, int output = -1) {
   if (output >= 0) dup2(output, 1), dup2(output, 2);
   unsetenv("LC_ALL");
   unsetenv("LC_MESSAGES");
@@ -90,39 +123,53 @@ static void writeConfig(const Site &site) {
   _exit(127);
 }
 
-// Runs `command` followed by `args` to completion (killed after `seconds`)
-// with its output captured.
-static RunResult runToEnd(std::vector<std::string> command, const std::vector<std::string> &args,
-                          const std::string &home, const std::vector<std::string> &env = {}, int seconds = 120) {
-  command.insert(command.end(), args.begin(), args.end());
-  return capture([&] { execute(command, home, env); }, seconds);
-}
-
-// The command line that runs the rest as `user` with its primary group and
-// no other; empty for "".
-static std::vector<std::string> switchTo(const std::string &user) {
-  if (user.empty()) return {};
+// The command line that runs `program` as `user` with its primary group and
+// no other; `program` alone for "".
+static Lines switchTo(const std::string &user, const char *program) {
+  if (user.empty()) return {program};
   const passwd *entry = getpwnam(user.c_str());
   if (!entry) throw std::runtime_error("no local user " + user);
   return {"/usr/bin/setpriv", "--reuid=" + std::to_string(entry->pw_uid),
-          "--regid=" + std::to_string(entry->pw_gid), "--clear-groups"};
+          "--regid=" + std::to_string(entry->pw_gid), "--clear-groups", program};
 }
+
+static RunResult runProgram(const char *program, const std::string &home, const Lines &args,
+                            const RunOptions &how) {
+  Lines command = switchTo(how.user, program);
+  command.insert(command.end(), args.begin(), args.end());
+  return capture(
+      [&] {
+        if (how.stdoutTo) {
+          int fds[2] = {-1, open(how.stdoutTo, O_WRONLY)};
+          if (!*how.stdoutTo && pipe(fds) == 0) close(fds[0]);
+          dup2(fds[1], 1);
+        }
+        execute(command, home, how.env);
+      },
+      how.seconds);
+}
+
+RunResult runTool(const TestHome &home, const Lines &args, const RunOptions &how) {
+  return runProgram(QZFTCONFIG_BIN, home.dir, args, how);
+}
+
+RunResult runService(const Lines &args, const std::string &home) { return runProgram(QZSLD_BIN, home, args, {}); }
 
 // Starts qzsld and waits until it listens; a port taken meanwhile by someone
 // else makes it exit, and then another port is tried.
 static void launch(Site &site, bool import) {
-  std::string ready = site.home + "/qzsld.ready", out = site.home + "/qzsld.out";
+  std::string ready = site.path("qzsld.ready"), out = site.path("qzsld.out");
   for (int attempt = 0; attempt < 5; ++attempt) {
-    std::vector<std::string> args = switchTo(site.options.serviceUser);
-    args.insert(args.end(), {QZSLD_BIN, "--db", site.home + "/var/qzsld.db", "--journal",
-                             site.home + "/journal.log", "--ready-file", ready});
+    Lines args = switchTo(site.options.serviceUser, QZSLD_BIN);
+    args.insert(args.end(), {"--db", site.path("var/qzsld.db"), "--journal", site.path("journal.log"),
+                             "--ready-file", ready});
     if (!site.options.portFromConf) args.insert(args.end(), {"--port", std::to_string(site.port)});
-    if (import) args.insert(args.end(), {"--inventory", site.home + "/inventory.json"});
-    if (!site.options.faults.empty()) args.insert(args.end(), {"--faults", site.home + "/faults.json"});
+    if (import) args.insert(args.end(), {"--inventory", site.path("inventory.json")});
+    if (!site.options.faults.empty()) args.insert(args.end(), {"--faults", site.path("faults.json")});
     args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
     unlink(ready.c_str());
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if ((site.pid = fork()) == 0) execute(args, site.home, {}, fd);
+    if ((site.pid = fork()) == 0) execute(args, site.dir, {}, fd);
     close(fd);
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))
@@ -138,20 +185,17 @@ static void launch(Site &site, bool import) {
 
 Site startSite(const SiteOptions &options) {
   Site site;
+  static_cast<TestHome &>(site) = TestHome("");
   site.options = options;
-  char pattern[] = "/tmp/qzsite.XXXXXX";
-  site.home = mkdtemp(pattern);
-  made->homes.push_back(site.home);
-  chmod(site.home.c_str(), 0755);
-  for (const char *dir : {"/var", "/logs", "/logs/admin"}) mkdir((site.home + dir).c_str(), 0755);
+  mkdir(site.path("var").c_str(), 0755);
+  site.makeLogDir(0777);
   // A service of another user writes its database, journal and ready file.
   if (const passwd *owner = options.serviceUser.empty() ? nullptr : getpwnam(options.serviceUser.c_str()))
-    for (const char *dir : {"", "/var"})
-      if (chown((site.home + dir).c_str(), owner->pw_uid, owner->pw_gid) != 0) throw std::runtime_error("chown");
-  chmod((site.home + "/logs/admin").c_str(), 0777);
-  if (symlink(QZ_CATALOG_DIR, (site.home + "/msg").c_str()) != 0) throw std::runtime_error("cannot link the catalogs");
-  writeFile(site.home + "/inventory.json", options.inventory.empty() ? "{}" : options.inventory);
-  if (!options.faults.empty()) writeFile(site.home + "/faults.json", options.faults);
+    for (const char *dir : {"", "var"})
+      if (chown(site.path(dir).c_str(), owner->pw_uid, owner->pw_gid) != 0) throw std::runtime_error("chown");
+  if (symlink(QZ_CATALOG_DIR, site.path("msg").c_str()) != 0) throw std::runtime_error("cannot link the catalogs");
+  writeFile(site.path("inventory.json"), options.inventory.empty() ? "{}" : options.inventory);
+  if (!options.faults.empty()) writeFile(site.path("faults.json"), options.faults);
   site.port = options.defaultPort ? 7390 : freePort();
   writeConfig(site);
   if (options.startService) launch(site, true);
@@ -172,43 +216,19 @@ void restartSite(Site &site) {
   launch(site, false);
 }
 
-RunResult runTool(const Site &site, const std::vector<std::string> &args, const std::vector<std::string> &env,
-                  int timeoutSeconds) {
-  return runToEnd({QZFTCONFIG_BIN}, args, site.home, env, timeoutSeconds);
-}
-
-RunResult runToolInto(const Site &site, const std::vector<std::string> &args, const std::string &out) {
-  std::vector<std::string> command = {QZFTCONFIG_BIN};
-  command.insert(command.end(), args.begin(), args.end());
-  return capture([&] {
-    int fds[2] = {-1, open(out.c_str(), O_WRONLY)};
-    if (out.empty() && pipe(fds) == 0) close(fds[0]);
-    dup2(fds[1], 1);
-    execute(command, site.home);
-  });
-}
-
-RunResult runToolAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
-  std::vector<std::string> command = switchTo(user);
-  command.push_back(QZFTCONFIG_BIN);
-  return runToEnd(command, args, site.home);
-}
-
-RunResult runService(const std::vector<std::string> &args, const std::string &home) {
-  return runToEnd({QZSLD_BIN}, args, home);
-}
-
 // libfaketime's own condition-variable wrappers hide omniORB's waits from a
 // ThreadSanitizer build; the suppressions cover those.
-std::vector<std::string> fastClock() {
+Lines fastClock() {
   const char *tsan = getenv("TSAN_OPTIONS");
   std::string options = tsan ? tsan : "";
   if (options.find("suppressions=") == std::string::npos) options += " suppressions=" QZ_TSAN_SUPPRESSIONS;
   return {"LD_PRELOAD=" QZ_LIBFAKETIME, "FAKETIME=+0 x100", "TSAN_OPTIONS=" + options};
 }
 
-static std::vector<std::string> linesOf(const std::string &text) {
-  std::vector<std::string> lines;
+std::string demoInventory() { return readFile(QZ_SOURCE_DIR "/qzsld/demo/inventory.json"); }
+
+static Lines linesOf(const std::string &text) {
+  Lines lines;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
@@ -216,29 +236,27 @@ static std::vector<std::string> linesOf(const std::string &text) {
 
 // Journal lines start with the time of the call ("2024-05-01T13:02:03.045Z "),
 // which no test can predict.
-std::vector<std::string> journal(const Site &site) {
-  std::vector<std::string> lines = linesOf(readFile(site.home + "/journal.log"));
+Lines journal(const Site &site) {
+  Lines lines = linesOf(readFile(site.path("journal.log")));
   for (std::string &line : lines) line.erase(0, line.find(' ') + 1);
   return lines;
 }
 
-std::vector<std::string> ftCalls(const Site &site) {
+Lines ftCalls(const Site &site) {
   static const std::set<std::string> sessionCalls = {"getHostSession", "getFATServiceManager", "aqueryFacet",
                                                      "amodifyFacet",   "acontrolFacet",        "destroy"};
-  std::vector<std::string> ft;
+  Lines ft;
   for (const std::string &line : journal(site))
     if (!sessionCalls.count(line.substr(0, line.find(' ')))) ft.push_back(line);
   return ft;
 }
 
-std::string debugLog(const Site &site) { return readFile(site.home + "/logs/admin/qzftconfig.log"); }
-
-std::vector<std::string> logLines(const Site &site) {
-  std::vector<std::string> lines;
-  for (const std::string &line : linesOf(debugLog(site))) {
+Lines logLines(const TestHome &home) {
+  Lines lines;
+  for (const std::string &line : linesOf(home.debugLog())) {
     // "date time [pid] [tid] level tag: text"
     size_t level = line.find("] ", line.find("] ") + 2) + 2, space = line.find(' ', level);
-    if (line.compare(level, space - level, "2") != 0)
+    if (line.compare(level, space - level, std::to_string(LOG_TRACE)) != 0)
       lines.push_back(line.substr(level, space + 1 - level) + line.substr(line.find(": ", space) + 2));
   }
   return lines;
