@@ -107,20 +107,39 @@ static void writeConfig(const Site &site) {
   writeFile(site.path("qz.conf"), BASE_CONF + port + site.options.confExtra);
 }
 
-// Execs `args` in the C locale, with TESSARK_HOME=`home` when given, `env`
-// added and both output streams on `output` when given.
-[[noreturn]] static void execute(Lines args, const std::string &home, const Lines &env = {}, int output = -1) {
-  if (output >= 0) dup2(output, 1), dup2(output, 2);
-  unsetenv("LC_ALL");
-  unsetenv("LC_MESSAGES");
-  setenv("LANG", "C", 1);
-  if (!home.empty()) setenv("TESSARK_HOME", home.c_str(), 1);
-  for (const std::string &pair : env) putenv(strdup(pair.c_str()));
-  std::vector<char *> argv;
-  for (std::string &a : args) argv.push_back(&a[0]);
+// A command line and its environment as execve takes them, all made before
+// the fork: the child of a test with threads of its own may not allocate, as
+// another thread may have held the allocator's lock at that moment.
+struct Command {
+  Command(Lines words, const std::string &home, Lines env);
+  Command(const Command &) = delete;  // argv and envp point into words and env
+  Lines words, env;
+  std::vector<char *> argv, envp;
+  // In the child: both output streams on `output` when given.
+  [[noreturn]] void exec(int output = -1) {
+    if (output >= 0) dup2(output, 1), dup2(output, 2);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+};
+
+// The C locale, TESSARK_HOME=`home` when given and `env`, over the test's own
+// environment without the names these set: a name given twice is read as the
+// first by some and as the last by others.
+Command::Command(Lines words, const std::string &home, Lines env) : words(std::move(words)), env(std::move(env)) {
+  this->env.push_back("LANG=C");
+  if (!home.empty()) this->env.push_back("TESSARK_HOME=" + home);
+  const size_t own = this->env.size();
+  for (char **entry = environ; *entry; ++entry) {
+    const std::string name = std::string(*entry, strcspn(*entry, "=")) + "=";
+    bool set = name == "LC_ALL=" || name == "LC_MESSAGES=";
+    for (size_t i = 0; i < own && !set; ++i) set = this->env[i].compare(0, name.size(), name) == 0;
+    if (!set) this->env.push_back(*entry);
+  }
+  for (std::string &word : this->words) argv.push_back(&word[0]);
+  for (std::string &pair : this->env) envp.push_back(&pair[0]);
   argv.push_back(nullptr);
-  execv(argv[0], argv.data());
-  _exit(127);
+  envp.push_back(nullptr);
 }
 
 // The command line that runs `program` as `user` with its primary group and
@@ -135,8 +154,9 @@ static Lines switchTo(const std::string &user, const char *program) {
 
 static RunResult runProgram(const char *program, const std::string &home, const Lines &args,
                             const RunOptions &how) {
-  Lines command = switchTo(how.user, program);
-  command.insert(command.end(), args.begin(), args.end());
+  Lines words = switchTo(how.user, program);
+  words.insert(words.end(), args.begin(), args.end());
+  Command command(words, home, how.env);
   return capture(
       [&] {
         if (how.stdoutTo) {
@@ -144,7 +164,7 @@ static RunResult runProgram(const char *program, const std::string &home, const 
           if (!*how.stdoutTo && pipe(fds) == 0) close(fds[0]);
           dup2(fds[1], 1);
         }
-        execute(command, home, how.env);
+        command.exec();
       },
       how.seconds);
 }
@@ -168,8 +188,9 @@ static void launch(Site &site, bool import) {
     if (!site.options.faults.empty()) args.insert(args.end(), {"--faults", site.path("faults.json")});
     args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
     unlink(ready.c_str());
+    Command command(args, site.dir, {});
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if ((site.pid = fork()) == 0) execute(args, site.dir, {}, fd);
+    if ((site.pid = fork()) == 0) command.exec(fd);
     close(fd);
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))

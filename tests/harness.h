@@ -51,9 +51,10 @@ inline void writeFile(const std::string &path, const std::string &text) {
 // What every qz.conf of the tests starts with.
 const std::string BASE_CONF = "SERVER = master1\nUSE_KMTL = AUTOMATIC\n";
 
-// A private TESSARK_HOME (mode 0755) holding qz.conf unless `conf` is "";
-// removed at the end of a test program that passed, unless QZ_KEEP_SITES is
-// set, and kept for inspection after one that failed.
+// A private TESSARK_HOME (mode 0755) holding qz.conf unless `conf` is "" (by
+// default one whose QZSL is nowhere: nothing listens on port 1); removed at the
+// end of a test program that passed, unless QZ_KEEP_SITES is set, and kept for
+// inspection after one that failed.
 struct TestHome {
   explicit TestHome(const std::string &conf = BASE_CONF + "QZSL_PORT = 1\n");
   std::string path(const std::string &relative) const { return dir + "/" + relative; }
@@ -71,7 +72,8 @@ protected:
 // adding NAME=value pairs; as the local user `user` (primary group only)
 // through setpriv unless ""; killed after `seconds`; with standard output on
 // the file `stdoutTo` ("/dev/full"), or for GONE_READER on a pipe that nobody
-// reads any more (`out` of the result is "" then).
+// reads any more (`out` of the result is "" then). An environment alone
+// converts, as most calls that set anything set only that.
 struct RunOptions {
   RunOptions(Lines env = {}, std::string user = "", int seconds = 120, const char *stdoutTo = nullptr)
       : env(std::move(env)), user(std::move(user)), seconds(seconds), stdoutTo(stdoutTo) {}
@@ -81,6 +83,7 @@ struct RunOptions {
   const char *stdoutTo;
 };
 const char *const GONE_READER = "";
+// A run with standard output on `file` (null: captured).
 inline RunOptions into(const char *file) { return {{}, "", 120, file}; }
 
 RunResult runTool(const TestHome &home, const Lines &args, const RunOptions &how = {});

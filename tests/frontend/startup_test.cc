@@ -19,6 +19,7 @@ const std::string SUPERUSER = "qzftconfig: must be superuser to execute\n";
 const std::string CHECK = " check_if_local_qzu_admin_for_secure_command: ";
 // A debug-log line's level, as it stands in the file.
 std::string level(int value) { return " " + std::to_string(value); }
+// A qz.conf with `value` for USE_KMTL, whose QZSL is nowhere.
 std::string kmtl(const std::string &value) { return "SERVER = master1\nUSE_KMTL = " + value + "\nQZSL_PORT = 1\n"; }
 
 // A configuration that cannot be read ends the run with the read's own
