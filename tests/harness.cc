@@ -3,13 +3,11 @@
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -107,39 +105,24 @@ static void writeConfig(const Site &site) {
   writeFile(site.path("qz.conf"), BASE_CONF + port + site.options.confExtra);
 }
 
-// A command line and its environment as execve takes them, all made before
-// the fork: the child of a test with threads of its own may not allocate, as
-// another thread may have held the allocator's lock at that moment.
-struct Command {
-  Command(Lines words, const std::string &home, Lines env);
-  Command(const Command &) = delete;  // argv and envp point into words and env
-  Lines words, env;
-  std::vector<char *> argv, envp;
-  // In the child: both output streams on `output` when given.
-  [[noreturn]] void exec(int output = -1) {
-    if (output >= 0) dup2(output, 1), dup2(output, 2);
-    execve(argv[0], argv.data(), envp.data());
-    _exit(127);
-  }
-};
+// The command line that runs `words` in the C locale, with TESSARK_HOME=`home`
+// when given and `env` added. env(1) sets them: the child of a test with
+// threads of its own may not allocate, as another thread may have held the
+// allocator's lock at the fork.
+static Lines inEnvironment(const std::string &home, const Lines &env, const Lines &words) {
+  Lines command = {"/usr/bin/env", "-u", "LC_ALL", "-u", "LC_MESSAGES", "LANG=C"};
+  if (!home.empty()) command.push_back("TESSARK_HOME=" + home);
+  command.insert(command.end(), env.begin(), env.end());
+  command.insert(command.end(), words.begin(), words.end());
+  return command;
+}
 
-// The C locale, TESSARK_HOME=`home` when given and `env`, over the test's own
-// environment without the names these set: a name given twice is read as the
-// first by some and as the last by others.
-Command::Command(Lines words, const std::string &home, Lines env) : words(std::move(words)), env(std::move(env)) {
-  this->env.push_back("LANG=C");
-  if (!home.empty()) this->env.push_back("TESSARK_HOME=" + home);
-  const size_t own = this->env.size();
-  for (char **entry = environ; *entry; ++entry) {
-    const std::string name = std::string(*entry, strcspn(*entry, "=")) + "=";
-    bool set = name == "LC_ALL=" || name == "LC_MESSAGES=";
-    for (size_t i = 0; i < own && !set; ++i) set = this->env[i].compare(0, name.size(), name) == 0;
-    if (!set) this->env.push_back(*entry);
-  }
-  for (std::string &word : this->words) argv.push_back(&word[0]);
-  for (std::string &pair : this->env) envp.push_back(&pair[0]);
+// The argument vector of `words` for execv, made before the fork.
+static std::vector<char *> argumentsOf(Lines &words) {
+  std::vector<char *> argv;
+  for (std::string &word : words) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  envp.push_back(nullptr);
+  return argv;
 }
 
 // The command line that runs `program` as `user` with its primary group and
@@ -154,9 +137,9 @@ static Lines switchTo(const std::string &user, const char *program) {
 
 static RunResult runProgram(const char *program, const std::string &home, const Lines &args,
                             const RunOptions &how) {
-  Lines words = switchTo(how.user, program);
-  words.insert(words.end(), args.begin(), args.end());
-  Command command(words, home, how.env);
+  Lines command = inEnvironment(home, how.env, switchTo(how.user, program));
+  command.insert(command.end(), args.begin(), args.end());
+  std::vector<char *> argv = argumentsOf(command);
   return capture(
       [&] {
         if (how.stdoutTo) {
@@ -164,7 +147,8 @@ static RunResult runProgram(const char *program, const std::string &home, const 
           if (!*how.stdoutTo && pipe(fds) == 0) close(fds[0]);
           dup2(fds[1], 1);
         }
-        command.exec();
+        execv(argv[0], argv.data());
+        _exit(127);
       },
       how.seconds);
 }
@@ -180,7 +164,7 @@ RunResult runService(const Lines &args, const std::string &home) { return runPro
 static void launch(Site &site, bool import) {
   std::string ready = site.path("qzsld.ready"), out = site.path("qzsld.out");
   for (int attempt = 0; attempt < 5; ++attempt) {
-    Lines args = switchTo(site.options.serviceUser, QZSLD_BIN);
+    Lines args = inEnvironment(site.dir, {}, switchTo(site.options.serviceUser, QZSLD_BIN));
     args.insert(args.end(), {"--db", site.path("var/qzsld.db"), "--journal", site.path("journal.log"),
                              "--ready-file", ready});
     if (!site.options.portFromConf) args.insert(args.end(), {"--port", std::to_string(site.port)});
@@ -188,9 +172,9 @@ static void launch(Site &site, bool import) {
     if (!site.options.faults.empty()) args.insert(args.end(), {"--faults", site.path("faults.json")});
     args.insert(args.end(), site.options.qzsldArgs.begin(), site.options.qzsldArgs.end());
     unlink(ready.c_str());
-    Command command(args, site.dir, {});
+    std::vector<char *> argv = argumentsOf(args);
     int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    if ((site.pid = fork()) == 0) command.exec(fd);
+    if ((site.pid = fork()) == 0) dup2(fd, 1), dup2(fd, 2), execv(argv[0], argv.data()), _exit(127);
     close(fd);
     bool running = true;
     for (int waited = 0; waited < 60000 && (running = waitFor(site.pid, 0) == -1); ++waited, usleep(2000))

@@ -4,7 +4,6 @@
 #include "changes_site.h"
 
 #include <iterator>
-#include <sstream>
 
 #include "qzsld/errors.h"
 

@@ -1,10 +1,7 @@
 // The command line as a user meets it: usage texts, argument errors and the
 // exit status of every outcome, exactly as the terminal shows them.
-#include <gtest/gtest.h>
 
 #include <map>
-#include <string>
-#include <vector>
 
 #include "tests/harness.h"
 

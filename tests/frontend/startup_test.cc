@@ -1,12 +1,9 @@
 // Start-up seen from outside the process: configuration, debug log and the
 // administrator-rights check.
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <string>
 #include <tuple>
 #include <unistd.h>
 

@@ -2,7 +2,6 @@
 // temporary directory with the folder of the tool's debug log.
 #pragma once
 #include <filesystem>
-#include <string>
 
 #include "tests/harness.h"
 

@@ -4,11 +4,9 @@
 
 #include <algorithm>
 #include <codecvt>
-#include <functional>
 #include <iterator>
 #include <locale>
 #include <mutex>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
