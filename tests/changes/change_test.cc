@@ -4,7 +4,8 @@
 #include "changes_site.h"
 
 #include <iterator>
-#include <sstream>
+
+#include "qzsld/errors.h"
 
 namespace {
 
@@ -31,14 +32,15 @@ const char *const SITE = R"({"servers": [
 
 struct Change {
   const char *name;
-  std::string faults;  // fault rules ("" = none)
   Lines args;
-  std::string out, err;
-  int status;
+  std::string out;
   Lines calls;               // the FT calls, in order
   Lines logged = {};         // debug-log lines that must be there
   Lines check = {};          // command lines run once qzsld has restarted ...
   std::string shown = "";    // ... and their exact output, one after the other
+  std::string faults = "";   // fault rules
+  std::string err = "";
+  int status = STATUS_OK;
 };
 
 void PrintTo(const Change &row, std::ostream *os) { *os << row.name; }
@@ -50,10 +52,10 @@ std::string shownBy(const Site &site, const Lines &check, bool mustSucceed = tru
   std::string shown;
   for (const std::string &line : check) {
     std::istringstream words(line);
-    RunResult r = runTool(site, {std::istream_iterator<std::string>(words), {}});
+    RunResult r = runTool(site, Lines{std::istream_iterator<std::string>(words), {}});
     shown += r.out;
     if (mustSucceed) {
-      EXPECT_EQ(r.status, 0) << line << ": " << r.err;
+      EXPECT_EQ(r.status, STATUS_OK) << line << ": " << r.err;
     }
   }
   return shown;
@@ -106,8 +108,18 @@ Lines setThenAdd(const std::string &host, const char *type, const char *pref, in
 Change refused(const char *name, const std::string &faults, const Lines &args, const std::string &message,
                const std::string &reason, int code, const Lines &calls, const std::string &object,
                const Lines &check = {}, const std::string &shown = "", const std::string &extra = "") {
-  return {name, faults, args, "", refusalText(message, reason, code, extra), code, calls,
-          {"16 " + message + ":" + object}, check, shown};
+  return {name, args, "", calls, {logged(LOG_ERROR, message + ":" + object)}, check, shown,
+          faults, refusalText(message, reason, code, extra), code};
+}
+// A row that fails with `err` and `status`.
+Change failure(const char *name, const Lines &args, const std::string &err, int status, const Lines &calls,
+               const Lines &logged = {}, const Lines &check = {}, const std::string &shown = "") {
+  return {name, args, "", calls, logged, check, shown, "", err, status};
+}
+// `row` on a site with `faults`.
+Change faulted(const std::string &faults, Change row) {
+  row.faults = faults;
+  return row;
 }
 
 const char *const SET_OK = "Defaults configured successfully\n\n";
@@ -120,55 +132,56 @@ const Lines GETCONFIG = {R"(getUsageInfo "master1" QZSL_QZU_MASTER)",
 INSTANTIATE_TEST_SUITE_P(
     Defaults, ChangeTest,
     ::testing::Values(
-        Change{"PortSettingsInTwoCallsAsTyped", "", {"-setconfig", "-np", "04", "-ncp", "3"}, SET_OK, "", 0,
+        Change{"PortSettingsInTwoCallsAsTyped", {"-setconfig", "-np", "04", "-ncp", "3"}, SET_OK,
                {update("master1", MASTER, PORTS, "04"), update("master1", MASTER, PER_PORT, "3")},
-               {"4 Defaults configured successfully:master1"},
+               {logged(LOG_INFO, "Defaults configured successfully:master1")},
                {"-getconfig"}, "u master1 04 3 preferred 15 5\n"},
-        Change{"PreferredWithBothWaits", "", {"-setconfig", "-ftpref", "preferred", "-ftwait", "30", "-ftrwait", "45"},
-               SET_OK, "", 0, {usage("setUsageInfo", "master1", MASTER, "Preferred", 30, 45)}, {},
+        Change{"PreferredWithBothWaits", {"-setconfig", "-ftpref", "preferred", "-ftwait", "30", "-ftrwait", "45"},
+               SET_OK, {usage("setUsageInfo", "master1", MASTER, "Preferred", 30, 45)}, {},
                // c1 has no preference of its own and follows its master's.
                {"-getconfig", "-listclients -C c1"},
                "u master1 2 4 preferred 30 45\nc c1  active master1 0 2 preferred 30 45\n\n"},
         // m2 has no preference of its own to replace, nor port settings.
-        Change{"FailOnAnotherMasterIsAdded", "", {"-setconfig", "-M", "m2", "-ftpref", "fail"}, SET_OK, "", 0,
+        Change{"FailOnAnotherMasterIsAdded", {"-setconfig", "-M", "m2", "-ftpref", "fail"}, SET_OK,
                setThenAdd("m2", MASTER, "FailIfNoFT"), {}, {"-getconfig -M m2"}, "u m2 2 2 fail 0 0\n"},
         // The first of two port settings stays when the second is refused.
         refused("SecondPortSettingRefused",
-                faultRules({R"({"op": "updateFTConfigInfoSeq", "call": 2, "action": "raise",
-                                "errors": [{"errorCode": 9, "localizedMsg": "no"}]})"}),
-                {"-setconfig", "-np", "6", "-ncp", "5"}, SET_FAILED, "no", 9,
+                faultRules({R"({"op": "updateFTConfigInfoSeq", "call": 2, "action": "raise", "errors": [{"errorCode": )" +
+                            std::to_string(CODE_REFUSED) + R"(, "localizedMsg": "no"}]})"}),
+                {"-setconfig", "-np", "6", "-ncp", "5"}, SET_FAILED, "no", CODE_REFUSED,
                 {update("master1", MASTER, PORTS, "6"), update("master1", MASTER, PER_PORT, "5")}, "master1",
                 {"-getconfig"}, "u master1 6 4 preferred 15 5\n"),
         // A transport failure is no refusal: nothing is added after it.
-        Change{"TransportFailureIsNoRefusal",
-               faultRules({R"({"op": "setUsageInfo", "action": "system", "exception": "COMM_FAILURE"})"}),
-               {"-setconfig", "-ftpref", "always"}, "", CORBA_FAILURE, 130,
-               {usage("setUsageInfo", "master1", MASTER, "Always")},
-               {"16 CORBA Exception caught as IDL:omg.org/CORBA/COMM_FAILURE:1.0"
-                " (minor code 0x00000000, completed: NO)"}},
-        refused("GetconfigUsageRefused", faultRules({refusalRule("getUsageInfo", 227, "no preference", "m2")}),
-                {"-getconfig", "-M", "m2"}, "Failed to read default values", "no preference", 227,
+        faulted(faultRules({R"({"op": "setUsageInfo", "action": "system", "exception": "COMM_FAILURE"})"}),
+                failure("TransportFailureIsNoRefusal", {"-setconfig", "-ftpref", "always"}, CORBA_FAILURE,
+                        STATUS_INTERNAL, {usage("setUsageInfo", "master1", MASTER, "Always")},
+                        {logged(LOG_ERROR, "CORBA Exception caught as IDL:omg.org/CORBA/COMM_FAILURE:1.0"
+                                           " (minor code 0x00000000, completed: NO)")})),
+        refused("GetconfigUsageRefused",
+                faultRules({refusalRule("getUsageInfo", NO_USAGE_PREFERENCE, "no preference", "m2")}),
+                {"-getconfig", "-M", "m2"}, "Failed to read default values", "no preference", NO_USAGE_PREFERENCE,
                 {R"(getUsageInfo "m2" QZSL_QZU_MASTER)"}, "m2"),
-        refused("GetconfigSettingsRefused", faultRules({refusalRule("getFTConfigInfoSeq", 31, "unreadable")}),
-                {"-getconfig"}, "Failed to read FT config information", "unreadable", 31, GETCONFIG, "master1"),
+        refused("GetconfigSettingsRefused",
+                faultRules({refusalRule("getFTConfigInfoSeq", CODE_UNREADABLE, "unreadable")}), {"-getconfig"},
+                "Failed to read FT config information", "unreadable", CODE_UNREADABLE, GETCONFIG, "master1"),
         // Records the service leaves out or fills oddly show the defaults.
-        Change{"GetconfigWithoutUsage", faultRules({R"({"op": "getUsageInfo", "action": "nil"})"}),
-               {"-getconfig"}, "u master1 2 4 never 0 0\n", "", 0, GETCONFIG},
-        Change{"GetconfigWithoutWait", faultRules({replyRule("getUsageInfo", R"({"usagePref": "FailIfNoFT", "waitPeriod": null})")}),
-               {"-getconfig", "-verbose"},
-               "Master Server      : master1\nClient Ports/Server: 2\nClients/Target port: 4\n"
-               "FT Preference      : fail\nBackup Wait Time   : 0\nRestore Wait Time  : 0\n", "", 0, GETCONFIG},
+        faulted(faultRules({R"({"op": "getUsageInfo", "action": "nil"})"}),
+                Change{"GetconfigWithoutUsage", {"-getconfig"}, "u master1 2 4 never 0 0\n", GETCONFIG}),
+        faulted(faultRules({replyRule("getUsageInfo", R"({"usagePref": "FailIfNoFT", "waitPeriod": null})")}),
+                Change{"GetconfigWithoutWait", {"-getconfig", "-verbose"},
+                       "Master Server      : master1\nClient Ports/Server: 2\nClients/Target port: 4\n"
+                       "FT Preference      : fail\nBackup Wait Time   : 0\nRestore Wait Time  : 0\n", GETCONFIG}),
         // Null elements and unknown names are passed over.
-        Change{"GetconfigOddSettings", faultRules({replyRule("getFTConfigInfoSeq", R"([null, {"confName": "FT_OTHER"},
+        faulted(faultRules({replyRule("getFTConfigInfoSeq", R"([null, {"confName": "FT_OTHER"},
                       {"confName": "FT_MAX_CLIENTS_PER_PORT", "confValue": "9"}])")}),
-               {"-getconfig"}, "u master1 2 9 preferred 15 5\n", "", 0, GETCONFIG}),
+                Change{"GetconfigOddSettings", {"-getconfig"}, "u master1 2 9 preferred 15 5\n", GETCONFIG})),
     rowName<Change>);
 
 const char *const CHANGED = "SAN client preferences changed successfully\n\n";
 const std::string C3_LISTED = "c c3  active master1 2 2 preferred 15 5\nd 0 active media1 active 1 FABRIC 0\n"
                               "d 0 active media2 active 1 FABRIC 1\n";
 const char *const DELETED = "SAN client deleted successfully\n\n";
-const std::string UNKNOWN_CLIENT = "SAN client nosuch is not known to the FT service";
+const std::string UNKNOWN_CLIENT_TEXT = "SAN client nosuch is not known to the FT service";
 const Lines C1 = {"-listclients -C c1"}, C2 = {"-listclients -C c2"};
 Lines deletion(const std::string &client) {
   return {"deleteClient \"" + client + "\"", "deleteUsageInfo \"" + client + "\"",
@@ -179,39 +192,40 @@ INSTANTIATE_TEST_SUITE_P(
     Clients, ChangeTest,
     ::testing::Values(
         // c1 has no record of its own: the replacement is refused and the record added.
-        Change{"PreferredIsAdded", "", {"-cc", "-C", "c1", "-ftpref", "preferred", "-ftwait", "10", "-ftrwait", "20"},
-               CHANGED, "", 0, setThenAdd("c1", CLIENT, "Preferred", 10, 20),
-               {"4 SAN client preferences changed successfully:c1"}, C1,
+        Change{"PreferredIsAdded", {"-cc", "-C", "c1", "-ftpref", "preferred", "-ftwait", "10", "-ftrwait", "20"},
+               CHANGED, setThenAdd("c1", CLIENT, "Preferred", 10, 20),
+               {logged(LOG_INFO, "SAN client preferences changed successfully:c1")}, C1,
                "c c1  active master1 0 2 preferred 10 20\n\n"},
-        Change{"AlwaysReplacesTheOwnRecord", "", {"-changeclient", "-C", "c2", "-ftpref", "always"}, CHANGED, "", 0,
+        Change{"AlwaysReplacesTheOwnRecord", {"-changeclient", "-C", "c2", "-ftpref", "always"}, CHANGED,
                {usage("setUsageInfo", "c2", CLIENT, "Always")}, {}, C2, "c c2  active master1 0 3 always 0 0\n\n"},
-        Change{"AloneFallsBackToTheMasterDefaults", "", {"-changeclient", "-C", "c2"}, CHANGED, "", 0,
+        Change{"AloneFallsBackToTheMasterDefaults", {"-changeclient", "-C", "c2"}, CHANGED,
                {R"(deleteUsageInfo "c2")"}, {}, C2, "c c2  active master1 0 3 preferred 15 5\n\n"},
         // Nothing of its own to remove is no failure.
-        Change{"AloneWithoutRecord", "", {"-changeclient", "-C", "c1"}, CHANGED, "", 0, {R"(deleteUsageInfo "c1")"},
-               {"8 This client was already using master server defaults: c1"}},
-        Change{"PortsPerServerAsTyped", "", {"-changeclient", "-C", "c1", "-np", "04"}, CHANGED, "", 0,
+        Change{"AloneWithoutRecord", {"-changeclient", "-C", "c1"}, CHANGED, {R"(deleteUsageInfo "c1")"},
+               {logged(LOG_WARNING, "This client was already using master server defaults: c1")}},
+        Change{"PortsPerServerAsTyped", {"-changeclient", "-C", "c1", "-np", "04"}, CHANGED,
                {update("c1", CLIENT, PORTS, "04")}, {}, C1, "c c1  active master1 0 04 preferred 15 5\n\n"},
         refused("PreferenceRefused", "", {"-changeclient", "-C", "nosuch", "-ftpref", "never"},
-                "Failed to change SAN client preferences", UNKNOWN_CLIENT, 222, setThenAdd("nosuch", CLIENT, "Never"),
-                "nosuch"),
-        Change{"Delete", "", {"-deleteclient", "c2"}, DELETED, "", 0, deletion("c2"),
-               {"4 SAN client deleted successfully:c2"}, {"-listclients"},
+                "Failed to change SAN client preferences", UNKNOWN_CLIENT_TEXT, UNKNOWN_CLIENT,
+                setThenAdd("nosuch", CLIENT, "Never"), "nosuch"),
+        Change{"Delete", {"-deleteclient", "c2"}, DELETED, deletion("c2"),
+               {logged(LOG_INFO, "SAN client deleted successfully:c2")}, {"-listclients"},
                "c c1  active master1 0 2 preferred 15 5\n\n" + C3_LISTED},
         // Refusals of the record removals are harmless.
-        Change{"DeleteWithoutRecords", "", {"-dc", "c1", "-verbose"}, DELETED, "", 0, deletion("c1"),
-               {"16 Failed to delete preferences record, client might have used master server defaults: c1",
-                "16 Failed to delete client ports/server record, client might have used master server defaults: c1"}},
+        Change{"DeleteWithoutRecords", {"-dc", "c1", "-verbose"}, DELETED, deletion("c1"),
+               {logged(LOG_ERROR, "Failed to delete preferences record, client might have used master server defaults: c1"),
+                logged(LOG_ERROR,
+                       "Failed to delete client ports/server record, client might have used master server defaults: c1")}},
         refused("DeleteUnknownStopsAtOnce", "", {"-deleteclient", "nosuch"}, "Failed to delete the SAN client",
-                UNKNOWN_CLIENT, 222, {R"(deleteClient "nosuch")"}, "nosuch"),
+                UNKNOWN_CLIENT_TEXT, UNKNOWN_CLIENT, {R"(deleteClient "nosuch")"}, "nosuch"),
         // A transport failure on a record removal is not harmless.
-        Change{"DeleteTransportFailure",
-               faultRules({R"({"op": "deleteFTConfigInfoSeq", "action": "system", "exception": "INTERNAL"})"}),
-               {"-deleteclient", "c2"}, "", CORBA_FAILURE, 130, deletion("c2")}),
+        faulted(faultRules({R"({"op": "deleteFTConfigInfoSeq", "action": "system", "exception": "INTERNAL"})"}),
+                failure("DeleteTransportFailure", {"-deleteclient", "c2"}, CORBA_FAILURE, STATUS_INTERNAL,
+                        deletion("c2")))),
     rowName<Change>);
 
 const std::string SERVER_FAILED = "Failed to change FT server settings";
-const std::string UNKNOWN_SERVER = "FT server nosuch is not known to the FT service";
+const std::string UNKNOWN_SERVER_TEXT = "FT server nosuch is not known to the FT service";
 // A server's state shows in the server listing and beside each device of
 // its clients.
 const Lines MEDIA1 = {"-listservers -Me media1", "-listclients -C c3"};
@@ -227,35 +241,35 @@ Lines serverChange(const char *server, const char *active, const char *limit = n
 INSTANTIATE_TEST_SUITE_P(
     Servers, ChangeTest,
     ::testing::Values(
-        Change{"DisabledWithTheMaximum", "", {"-changeserver", "-Me", "media1", "-l", "8", "-state", "disabled"},
-               "FT server settings changed successfully\n\n", "", 0, serverChange("media1", "false", "8"),
-               {"4 FT server settings changed successfully:media1"}, MEDIA1, "m media1  disabled 8\n" + MEDIA1_LISTED},
+        Change{"DisabledWithTheMaximum", {"-changeserver", "-Me", "media1", "-l", "8", "-state", "disabled"},
+               "FT server settings changed successfully\n\n", serverChange("media1", "false", "8"),
+               {logged(LOG_INFO, "FT server settings changed successfully:media1")}, MEDIA1, "m media1  disabled 8\n" + MEDIA1_LISTED},
         // The state is changed before the limit is checked, and stays changed.
-        Change{"LimitAboveTheMaximum", "", {"-cs", "-Me", "media1", "-l", "9", "-state", "disabled"}, "",
-               "Connection limit exceeds, maximum connection limit: 8\n\n\nUSAGE:\n"
-               "    qzftconfig -[cs]changeserver -Me <media_server>\n"
-               "               -l <connection_limit> -state <active | disabled>\n\n",
-               20, serverChange("media1", "false"), {}, MEDIA1, "m media1  disabled 4\n" + MEDIA1_LISTED},
+        failure("LimitAboveTheMaximum", {"-cs", "-Me", "media1", "-l", "9", "-state", "disabled"},
+                "Connection limit exceeds, maximum connection limit: 8\n\n\nUSAGE:\n"
+                "    qzftconfig -[cs]changeserver -Me <media_server>\n"
+                "               -l <connection_limit> -state <active | disabled>\n\n",
+                STATUS_USAGE, serverChange("media1", "false"), {}, MEDIA1, "m media1  disabled 4\n" + MEDIA1_LISTED),
         refused("UnknownServer", "", {"-changeserver", "-Me", "nosuch", "-l", "2", "-state", "active"},
-                SERVER_FAILED, UNKNOWN_SERVER, 221, {R"(changeServerState "nosuch" true)"}, "nosuch"),
+                SERVER_FAILED, UNKNOWN_SERVER_TEXT, UNKNOWN_SERVER, {R"(changeServerState "nosuch" true)"}, "nosuch"),
         refused("ConfigurationUnreadable",
-                faultRules({refusalRule("getServerConfiguration", 77, "media server down", "", "no answer")}),
+                faultRules({refusalRule("getServerConfiguration", CODE_SERVER_DOWN, "media server down", "", "no answer")}),
                 {"-changeserver", "-Me", "media1", "-l", "2", "-state", "disabled"},
-                "Failed to read server configuration; Media Server might be down", "media server down", 77,
+                "Failed to read server configuration; Media Server might be down", "media server down", CODE_SERVER_DOWN,
                 serverChange("media1", "false"), "media1", MEDIA1, "m media1  disabled 4\n" + MEDIA1_LISTED, "no answer"),
-        refused("LimitRefused", faultRules({refusalRule("setServerPipeLimit", 225, "limit out of range")}),
+        refused("LimitRefused", faultRules({refusalRule("setServerPipeLimit", PIPE_LIMIT_OUT_OF_RANGE, "limit out of range")}),
                 {"-changeserver", "-Me", "media2", "-l", "16", "-state", "active"}, SERVER_FAILED,
-                "limit out of range", 225, serverChange("media2", "true", "16"), "media2"),
+                "limit out of range", PIPE_LIMIT_OUT_OF_RANGE, serverChange("media2", "true", "16"), "media2"),
         // Without a configuration record there is no maximum to check against.
-        Change{"ConfigurationWithoutRecord", faultRules({R"({"op": "getServerConfiguration", "action": "nil"})"}),
-               {"-changeserver", "-Me", "media1", "-l", "2", "-state", "active"}, "",
-               GENERIC_FAILURE, 130, serverChange("media1", "true")},
-        Change{"Delete", "", {"-deleteserver", "media2"}, "FT server deleted successfully\n\n", "", 0,
-               {R"(deleteServer "media2")"}, {"4 FT server deleted successfully:media2"},
+        faulted(faultRules({R"({"op": "getServerConfiguration", "action": "nil"})"}),
+                failure("ConfigurationWithoutRecord", {"-changeserver", "-Me", "media1", "-l", "2", "-state", "active"},
+                        GENERIC_FAILURE, STATUS_INTERNAL, serverChange("media1", "true"))),
+        Change{"Delete", {"-deleteserver", "media2"}, "FT server deleted successfully\n\n",
+               {R"(deleteServer "media2")"}, {logged(LOG_INFO, "FT server deleted successfully:media2")},
                {"-listservers", "-listtargets", "-listclients -C c3"},
                "m media1  active 4\nd 1 FABRIC active 0 0   0\nm media1\nd 1 0 w  active FABRIC  \n"
                "c c3  active master1 1 2 preferred 15 5\nd 0 active media1 active 1 FABRIC 0\n"},
-        refused("DeleteUnknown", "", {"-ds", "nosuch"}, "Failed to delete the FT server", UNKNOWN_SERVER, 221,
+        refused("DeleteUnknown", "", {"-ds", "nosuch"}, "Failed to delete the FT server", UNKNOWN_SERVER_TEXT, UNKNOWN_SERVER,
                 {R"(deleteServer "nosuch")"}, "nosuch")),
     rowName<Change>);
 

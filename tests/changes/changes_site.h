@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 inline Lines sorted(Lines all) {
   std::sort(all.begin(), all.end());

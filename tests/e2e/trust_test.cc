@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <unistd.h>
 
-#include "harness.h"
+#include "tests/harness.h"
 
 namespace {
 
@@ -15,10 +15,11 @@ const std::string REFUSED = "qzsld: user daemon (uid 1) may not ";
 struct CallRow {
   std::string name;
   std::string user;                // "": as the tests (root)
-  std::vector<std::string> args;
-  std::string out, err;
-  int status;
-  std::string refusal;             // the journal's last FT line, "" when nothing was refused
+  Lines args;
+  std::string out;
+  std::string err = "";
+  int status = STATUS_OK;
+  std::string refusal = "";        // the journal's last FT line, "" when nothing was refused
 };
 
 void PrintTo(const CallRow &row, std::ostream *os) { *os << row.name; }
@@ -26,7 +27,7 @@ void PrintTo(const CallRow &row, std::ostream *os) { *os << row.name; }
 // A refusal of `what` to daemon: the command's own head, then the service's text.
 CallRow refused(const std::string &name, const std::vector<std::string> &args, const std::string &head,
                 const std::string &what) {
-  return {name, "daemon", args, "", refusalText(head, REFUSED + what, 140), 140, what};
+  return {name, "daemon", args, "", refusalText(head, REFUSED + what, STATUS_NOT_ALLOWED), STATUS_NOT_ALLOWED, what};
 }
 
 struct Trust : ::testing::TestWithParam<CallRow> {
@@ -50,9 +51,9 @@ struct Trust : ::testing::TestWithParam<CallRow> {
 };
 
 // The debug log is made by the first run; one user's log cannot be another's.
-RunResult runAs(const std::string &user, const Site &site, const std::vector<std::string> &args) {
-  unlink((site.home + "/logs/admin/qzftconfig.log").c_str());
-  return runToolAs(user, site, args);
+RunResult runAs(const std::string &user, const Site &site, const Lines &args) {
+  unlink(site.path("logs/admin/qzftconfig.log").c_str());
+  return runTool(site, args, {{}, user});
 }
 
 TEST_P(Trust, CallsByUser) {
@@ -64,7 +65,7 @@ TEST_P(Trust, CallsByUser) {
   ASSERT_FALSE(calls.empty());
   if (!row.refusal.empty()) {
     EXPECT_EQ(calls.back(), "refused " + REFUSED + row.refusal);
-    EXPECT_NE(readFile(site.home + "/qzsld.out").find(REFUSED + row.refusal + "\n"), std::string::npos);
+    EXPECT_NE(readFile(site.path("qzsld.out")).find(REFUSED + row.refusal + "\n"), std::string::npos);
   } else {
     EXPECT_EQ(calls.back().rfind("refused ", 0), std::string::npos) << calls.back();
   }
@@ -83,9 +84,9 @@ TEST_F(Trust, OneUserIsServedOnAtMost32Connections) {
   size_t calls = journal(site).size();
   RunResult r = runAs("daemon", site, {"-ls"});
   for (int fd : held) close(fd);
-  expectRun(r, "", GENERIC_FAILURE, 130);
+  expectRun(r, "", GENERIC_FAILURE, STATUS_INTERNAL);
   EXPECT_EQ(journal(site).size(), calls);
-  EXPECT_NE(readFile(site.home + "/qzsld.out")
+  EXPECT_NE(readFile(site.path("qzsld.out"))
                 .find("qzsld: user daemon (uid 1) holds 32 connections already; refusing another\n"),
             std::string::npos);
 }
@@ -102,18 +103,24 @@ INSTANTIATE_TEST_SUITE_P(
                 "rescan SAN clients"),
         refused("SetconfigRefused", {"-setconfig", "-np", "3"}, "Failed to configure defaults", "change FT settings"),
         refused("ReadRefused", {"-ls"}, "Failed to get FT server details", "read the FT inventory"),
-        CallRow{"MemberChanges", "nobody", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "active"}, CHANGED, "", 0, ""},
-        CallRow{"RootChanges", "", {"-cs", "-Me", "ftmedia02", "-l", "6", "-state", "disabled"}, CHANGED, "", 0, ""}),
+        CallRow{"MemberChanges", "nobody", {"-cs", "-Me", "ftmedia02", "-l", "4", "-state", "active"}, CHANGED},
+        CallRow{"RootChanges", "", {"-cs", "-Me", "ftmedia02", "-l", "6", "-state", "disabled"}, CHANGED}),
     rowName<CallRow>);
 
 struct ServiceRow {
   std::string name;
-  std::vector<std::string> qzsldArgs;
-  std::string serviceUser, confExtra, toolUser;
-  std::vector<std::string> args;
-  int status;
-  std::string err;  // checked when the status is not 0
+  Lines args;
+  std::string serviceUser;   // "": qzsld as the tests (root)
+  std::string confExtra;
+  std::string err = "";      // with "<port>" for the service's; a refusal when not ""
+  std::string toolUser = "";
+  Lines qzsldArgs = {};
 };
+// The tool of `toolUser` served, as root is.
+ServiceRow served(const char *name, const Lines &args, const std::string &toolUser, const std::string &confExtra,
+                  const Lines &qzsldArgs = {}) {
+  return {name, args, "", confExtra, "", toolUser, qzsldArgs};
+}
 
 void PrintTo(const ServiceRow &row, std::ostream *os) { *os << row.name; }
 
@@ -131,16 +138,17 @@ TEST_P(TrustedService, Runs) {
   options.confExtra = row.confExtra + LEAVE_TO_SERVICE;
   Site site = startSite(options);
   RunResult r = runAs(row.toolUser, site, row.args);
-  if (row.status == 0) {
+  if (row.err.empty()) {
     RunResult root = runAs("", site, row.args);
-    EXPECT_EQ(root.status, 0);
-    expectRun(r, root.out, "", 0);
+    EXPECT_EQ(root.status, STATUS_OK);
+    expectRun(r, root.out, "", STATUS_OK);
   } else {
     std::string err = row.err;
     err.replace(err.find("<port>"), 6, std::to_string(site.port));
-    expectRun(r, "", err + "\n", row.status);
-    EXPECT_EQ(journal(site), std::vector<std::string>{});
-    EXPECT_NE(debugLog(site).find(" 16 qzftconfig: " + err + "\n"), std::string::npos) << debugLog(site);
+    expectRun(r, "", err + "\n", STATUS_INTERNAL);
+    EXPECT_EQ(journal(site), Lines{});
+    EXPECT_NE(site.debugLog().find(" " + logged(LOG_ERROR, "qzftconfig: ") + err + "\n"), std::string::npos)
+        << site.debugLog();
   }
   stopSite(site);
 }
@@ -151,12 +159,12 @@ const std::string IMPOSTOR = "qzftconfig: the service on 127.0.0.1:<port> is run
 INSTANTIATE_TEST_SUITE_P(
     Rows, TrustedService,
     ::testing::Values(
-        ServiceRow{"OpenReadsByOption", {"--open-reads"}, "", "", "daemon", {"-ls"}, 0, ""},
-        ServiceRow{"OpenReadsByConf", {}, "", "QZSL_OPEN_READS = YES\n", "daemon", {"-lc", "-verbose"}, 0, ""},
-        ServiceRow{"ImpostorRefused", {}, "nobody", "", "", {"-ls"}, 130, IMPOSTOR + "qzsl; refusing to use it"},
-        ServiceRow{"ImpostorRefusedChange", {}, "nobody", "QZSL_ACCOUNT = daemon\n", "",
-                   {"-deleteserver", "ftmedia01"}, 130, IMPOSTOR + "daemon; refusing to use it"},
-        ServiceRow{"NamedAccountTrusted", {}, "nobody", "QZSL_ACCOUNT = nobody\n", "", {"-ls"}, 0, ""}),
+        served("OpenReadsByOption", {"-ls"}, "daemon", "", {"--open-reads"}),
+        served("OpenReadsByConf", {"-lc", "-verbose"}, "daemon", "QZSL_OPEN_READS = YES\n"),
+        ServiceRow{"ImpostorRefused", {"-ls"}, "nobody", "", IMPOSTOR + "qzsl; refusing to use it"},
+        ServiceRow{"ImpostorRefusedChange", {"-deleteserver", "ftmedia01"}, "nobody", "QZSL_ACCOUNT = daemon\n",
+                   IMPOSTOR + "daemon; refusing to use it"},
+        ServiceRow{"NamedAccountTrusted", {"-ls"}, "nobody", "QZSL_ACCOUNT = nobody\n"}),
     rowName<ServiceRow>);
 
 }  // namespace

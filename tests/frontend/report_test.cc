@@ -19,7 +19,7 @@
 #include "run/globals.h"
 #include "run/report.h"
 #include "session/session.h"
-#include "tool_runner.h"
+#include "tests/harness.h"
 
 namespace {
 

@@ -1,34 +1,35 @@
 // Start-up seen from outside the process: configuration, debug log and the
 // administrator-rights check.
-#include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <string>
 #include <tuple>
 #include <unistd.h>
 
 #include "platform/version.h"
-#include "tool_runner.h"
+#include "tests/harness.h"
 
 namespace {
 
-const std::string NO_SERVICE = "Encountered with an error, check the log for details\n\n";
 const std::string SUPERUSER = "qzftconfig: must be superuser to execute\n";
 const std::string CHECK = " check_if_local_qzu_admin_for_secure_command: ";
+// A debug-log line's level, as it stands in the file.
+std::string level(int value) { return " " + std::to_string(value); }
+// A qz.conf with `value` for USE_KMTL, whose QZSL is nowhere.
+std::string kmtl(const std::string &value) { return "SERVER = master1\nUSE_KMTL = " + value + "\nQZSL_PORT = 1\n"; }
 
 // A configuration that cannot be read ends the run with the read's own
 // result, ahead of any argument error; the least values of each key pass.
 TEST(Startup, ConfigurationReadOrRefused) {
   const std::string refused = "Error occurred during initialization, check master configuration file\n";
   for (const auto &[conf, err, status] : std::vector<std::tuple<std::string, std::string, int>>{
-           {"", refused, 2},
-           {"SERVER x\n", refused, 22},
+           {"", refused, ENOENT},
+           {"SERVER x\n", refused, EINVAL},
            {"SERVER = m\nUSE_KMTL = AUTOMATIC\nQZSL_PORT = 1\nVERBOSE = 0\nCONNECT_TIMEOUT = 1\nREQUEST_TIMEOUT = 1\n",
             "\nInvalid hostname name or length. Special characters are not allowed in Hostname\n\nUSAGE:\n"
             "    qzftconfig -[dc]deleteclient <client_name>\n\n",
-            20}}) {
+            STATUS_USAGE}}) {
     SCOPED_TRACE(conf);
     TestHome home(conf);
     expectRun(runTool(home, {"-dc", "a:b"}), "", err, status);
@@ -42,34 +43,34 @@ TEST(Startup, ConfigurationReadOrRefused) {
 // where he may not write one, never into root's file.
 TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
   TestHome none;
-  expectRun(runTool(none, {"-lc"}), "", NO_SERVICE, 130);
+  expectRun(runTool(none, {"-lc"}), "", GENERIC_FAILURE, STATUS_INTERNAL);
   EXPECT_FALSE(std::filesystem::exists(none.path("logs")));
   auto blocked = [](const char *reason) {
     return "qzftconfig: terminating - cannot open debug file: " + std::string(reason) + "\n\n";
   };
   const std::string at = " logs/admin/qzftconfig.log", loop = blocked("Too many levels of symbolic links (40)"),
-                    conf = "SERVER = master1\nUSE_KMTL = REQUIRED\nQZSL_PORT = 1\n";
-  const uid_t root = (uid_t)-1, nobody = 65534;
-  for (const auto &[uid, mode, plant, err, status, logged] :
-       std::vector<std::tuple<uid_t, mode_t, std::string, std::string, int, bool>>{
-           {root, 0777, "mkdir" + at, blocked("Is a directory (21)"), 12, false},
-           {root, 0777, "mkfifo" + at, blocked("No such device or address (6)"), 12, false},
-           {root, 0777, "ln -s ../../absent" + at, loop, 12, false},
-           {root, 0777, "ln -s ../../qz.conf" + at, loop, 12, false},
-           {root, 0777, "ln qz.conf" + at, blocked("Too many links (31)"), 12, false},
-           {nobody, 0755, ":", NO_SERVICE, 130, false},
-           {nobody, 0777, "echo root >" + at, NO_SERVICE, 130, false},
-           {nobody, 0777, ":", NO_SERVICE, 130, true},
-           {nobody, 0777, "ln -s ../../qz.conf" + at, loop, 12, false}}) {
-    if (uid == nobody && getuid() != 0) continue;  // only root may run as nobody
-    SCOPED_TRACE(std::to_string(uid) + " " + std::to_string(mode) + " " + plant);
+                    conf = kmtl("REQUIRED"), root = "", nobody = "nobody";
+  const int noLog = STATUS_NO_DEBUG_LOG, internal = STATUS_INTERNAL;
+  for (const auto &[user, mode, plant, err, status, logged] :
+       std::vector<std::tuple<std::string, mode_t, std::string, std::string, int, bool>>{
+           {root, 0777, "mkdir" + at, blocked("Is a directory (21)"), noLog, false},
+           {root, 0777, "mkfifo" + at, blocked("No such device or address (6)"), noLog, false},
+           {root, 0777, "ln -s ../../absent" + at, loop, noLog, false},
+           {root, 0777, "ln -s ../../qz.conf" + at, loop, noLog, false},
+           {root, 0777, "ln qz.conf" + at, blocked("Too many links (31)"), noLog, false},
+           {nobody, 0755, ":", GENERIC_FAILURE, internal, false},
+           {nobody, 0777, "echo root >" + at, GENERIC_FAILURE, internal, false},
+           {nobody, 0777, ":", GENERIC_FAILURE, internal, true},
+           {nobody, 0777, "ln -s ../../qz.conf" + at, loop, noLog, false}}) {
+    if (user == nobody && getuid() != 0) continue;  // only root may run as nobody
+    SCOPED_TRACE(user + " " + std::to_string(mode) + " " + plant);
     TestHome home(conf);
     home.makeLogDir(mode);
     ASSERT_EQ(system(("cd " + home.dir + " && " + plant).c_str()), 0);
     // Only a file is read: a FIFO would wait for a writer.
     auto log = [&] { return std::filesystem::is_regular_file(home.path(at.substr(1))) ? home.debugLog() : ""; };
     std::string before = log();
-    expectRun(runTool(home, {"-lc"}, {}, uid), "", err, status);
+    expectRun(runTool(home, {"-lc"}, {{}, user}), "", err, status);
     EXPECT_FALSE(std::filesystem::exists(home.path("absent")));
     EXPECT_EQ(readFile(home.path("qz.conf")), conf);
     EXPECT_EQ(log().find("use_kmtl == USE_KMTL_REQUIRED") != std::string::npos, logged) << log();
@@ -84,9 +85,9 @@ TEST(Startup, DebugLogOnlyAsAPlainFileWhereItsDirectoryIs) {
 TEST(Startup, DebugLogAfterRotation) {
   TestHome home;
   home.makeLogDir();
-  expectRun(runTool(home, {"-lc", "-C", "before"}), "", NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc", "-C", "before"}), "", GENERIC_FAILURE, STATUS_INTERNAL);
   std::filesystem::rename(home.path("logs/admin/qzftconfig.log"), home.path("logs/admin/qzftconfig.log.1"));
-  expectRun(runTool(home, {"-lc", "-C", "after"}), "", NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc", "-C", "after"}), "", GENERIC_FAILURE, STATUS_INTERNAL);
   std::string rotated = readFile(home.path("logs/admin/qzftconfig.log.1")), current = home.debugLog();
   EXPECT_NE(rotated.find("-lc -C before"), std::string::npos) << rotated;
   EXPECT_EQ(rotated.find("after"), std::string::npos) << rotated;
@@ -101,10 +102,10 @@ TEST(Startup, LongHomeIsUsedWhole) {
   home.dir += "/" + name + "/" + name + "/" + name + "/" + name + "/" + name;
   home.makeLogDir();
   std::filesystem::copy_file(root + "/qz.conf", home.path("qz.conf"));
-  expectRun(runTool(home, {"-lc"}), "", NO_SERVICE, 130);
+  expectRun(runTool(home, {"-lc"}), "", GENERIC_FAILURE, STATUS_INTERNAL);
   EXPECT_NE(home.debugLog().find("command line: "), std::string::npos);
   for (int i = 0; i < 12; ++i) home.dir += "/" + name;
-  EXPECT_EQ(runTool(home, {"-lc"}).status, 12);
+  EXPECT_EQ(runTool(home, {"-lc"}).status, STATUS_NO_DEBUG_LOG);
   home.dir = root;
 }
 
@@ -114,30 +115,36 @@ TEST(Startup, LongHomeIsUsedWhole) {
 TEST(Startup, VersionAndHelpAnswerEveryCaller) {
   TestHome plain;
   const RunResult usage = runTool(plain, {"-help"});
-  ASSERT_EQ(usage.status, 20);
-  TestHome blockedLog(""), refused("SERVER = master1\nUSE_KMTL = PROHIBITED\nQZSL_PORT = 1\n");
+  ASSERT_EQ(usage.status, STATUS_USAGE);
+  TestHome blockedLog(""), refused(kmtl("PROHIBITED"));
   blockedLog.makeLogDir();
   std::filesystem::create_directory(blockedLog.path("logs/admin/qzftconfig.log"));
-  std::vector<std::tuple<const TestHome *, uid_t, int>> callers = {{&blockedLog, (uid_t)-1, 12}};
-  if (getuid() == 0) callers.emplace_back(&refused, 65534 /* nobody */, 140);
-  for (const auto &[home, uid, otherwise] : callers) {
+  std::vector<std::tuple<const TestHome *, RunOptions, int>> callers = {{&blockedLog, {}, STATUS_NO_DEBUG_LOG}};
+  if (getuid() == 0) callers.emplace_back(&refused, RunOptions({}, "nobody"), STATUS_NOT_ALLOWED);
+  for (const auto &[home, as, otherwise] : callers) {
     SCOPED_TRACE(home->dir);
-    EXPECT_EQ(runTool(*home, {"-help"}, {}, uid).status, otherwise);
-    const RunResult version = runTool(*home, {"--version"}, {}, uid), help = runTool(*home, {"--help"}, {}, uid);
+    EXPECT_EQ(runTool(*home, {"-help"}, as).status, otherwise);
+    const RunResult version = runTool(*home, {"--version"}, as), help = runTool(*home, {"--help"}, as);
     EXPECT_EQ(version.out, "qzftconfig " QZ_VERSION "\n");
     EXPECT_EQ(help.out, usage.err);
-    for (const RunResult &r : {version, help}) EXPECT_EQ(r.err + "status " + std::to_string(r.status), "status 0");
+    for (const RunResult &r : {version, help})
+      EXPECT_EQ(r.err + "status " + std::to_string(r.status), "status " + std::to_string(STATUS_OK));
   }
 }
 
+// A caller refused unless the row says otherwise.
 struct RightsCase {
   std::string credential;  // empty: none; else run in the home once ca.pem and nobody.pem are there
   std::string logLine;
-  std::string err = SUPERUSER;
-  int status = 140;
-  std::vector<std::string> env = {};
   std::string conf = "AUTOMATIC";  // the USE_KMTL value
+  Lines env = {};
+  std::string err = SUPERUSER;
+  int status = STATUS_NOT_ALLOWED;
 };
+// A caller who passes the check.
+RightsCase passing(const std::string &credential, const std::string &logLine, const std::string &conf = "AUTOMATIC") {
+  return {credential, logLine, conf, {}, GENERIC_FAILURE, STATUS_INTERNAL};
+}
 
 // Passing the check means reaching the command, which finds no service here;
 // a refused caller never gets as far as the arguments.
@@ -160,24 +167,22 @@ TEST(Rights, UnprivilegedCaller) {
   // Another login name for uid 65534, through a private passwd file.
   auto as = [&](const char *login, const char *file) {
     std::ofstream(certs.path(file)) << login << ":x:65534:65534::/:/bin/false\n";
-    std::vector<std::string> env = {"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_PASSWD=" + certs.path(file),
-                                    "NSS_WRAPPER_GROUP=" + certs.path("group")};
-    // An instrumented build must be told that it is not first in the library list.
-    if (const char *asan = getenv("ASAN_OPTIONS")) env.push_back(std::string("ASAN_OPTIONS=") + asan);
-    return env;
+    return Lines{"LD_PRELOAD=libnss_wrapper.so", "NSS_WRAPPER_PASSWD=" + certs.path(file),
+                 "NSS_WRAPPER_GROUP=" + certs.path("group")};
   };
-  const std::string cred = " 2 checkUserCredential: ", failed = " 2" + CHECK + "checkUserCredential failed: ",
-                    in = "cp $CERTS/", to = " var/credentials/nobody.pem",
-                    passed = " 2" + CHECK + "use_kmtl == USE_KMTL_AUTOMATIC\n";
+  const std::string trace = level(LOG_TRACE), cred = trace + " checkUserCredential: ",
+                    failed = trace + CHECK + "checkUserCredential failed: ", in = "cp $CERTS/",
+                    to = " var/credentials/nobody.pem", passed = trace + CHECK + "use_kmtl == USE_KMTL_AUTOMATIC\n";
   for (const RightsCase &c : std::vector<RightsCase>{
            {"", failed + "2\n"},
-           {"", " 16" + CHECK + SUPERUSER, "qzftconfig: Ausführung nur als Superuser möglich\n", 140, {"LANG=de_DE.UTF-8"}},
-           {":", passed, NO_SERVICE, 130},
-           {":", " 2" + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n", SUPERUSER, 140, {}, "PROHIBITED"},
-           {"", " 2" + CHECK + "use_kmtl == USE_KMTL_REQUIRED\n", NO_SERVICE, 130, {}, "REQUIRED"},
+           {"", level(LOG_ERROR) + CHECK + SUPERUSER, "AUTOMATIC", {"LANG=de_DE.UTF-8"},
+            "qzftconfig: Ausführung nur als Superuser möglich\n"},
+           passing(":", passed),
+           {":", trace + CHECK + "use_kmtl == USE_KMTL_PROHIBITED\n", "PROHIBITED"},
+           passing("", trace + CHECK + "use_kmtl == USE_KMTL_REQUIRED\n", "REQUIRED"),
            // Every certificate in ca.pem is trusted, an intermediate CA too.
-           {"cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", passed, NO_SERVICE, 130},
-           {"cp $CERTS/mid.pem var/credentials/ca.pem && cp $CERTS/bymid.pem" + to, passed, NO_SERVICE, 130},
+           passing("cat $CERTS/other.pem $CERTS/ca.pem > var/credentials/ca.pem", passed),
+           passing("cp $CERTS/mid.pem var/credentials/ca.pem && cp $CERTS/bymid.pem" + to, passed),
            {in + "byother.pem" + to, cred + "certificate does not verify: "},
            {in + "old.pem" + to, failed + "5\n"},
            {in + "new.pem" + to, failed + "4\n"},
@@ -196,11 +201,11 @@ TEST(Rights, UnprivilegedCaller) {
            {"chown nobody" + to, "owned by uid 65534"},
            {"mv var/credentials var/real && ln -s real var/credentials", "/var/credentials: Not a directory\n"},
            {in + "dot.pem var/credentials/.nobody.pem", cred + "login name .nobody cannot name a credential\n",
-            SUPERUSER, 140, as(".nobody", "dot")},
+            "AUTOMATIC", as(".nobody", "dot")},
            {"mkdir var/credentials/x && cp var/credentials/nobody.pem var/credentials/x",
-            cred + "login name x/nobody cannot name a credential\n", SUPERUSER, 140, as("x/nobody", "slash")}}) {
+            cred + "login name x/nobody cannot name a credential\n", "AUTOMATIC", as("x/nobody", "slash")}}) {
     SCOPED_TRACE(c.conf + " " + c.credential + " " + c.err);
-    TestHome home("SERVER = master1\nUSE_KMTL = " + c.conf + "\nQZSL_PORT = 1\n");
+    TestHome home(kmtl(c.conf));
     home.makeLogDir(0777);
     std::filesystem::create_directory_symlink(QZ_CATALOG_DIR, home.path("msg"));
     if (!c.credential.empty()) {
@@ -209,7 +214,8 @@ TEST(Rights, UnprivilegedCaller) {
         std::filesystem::copy_file(certs.path(file), home.path("var/credentials/") + file);
       ASSERT_EQ(system(("cd " + home.dir + " && " + c.credential).c_str()), 0);
     }
-    expectRun(runTool(home, {c.status == 140 ? "-bogus" : "-lc"}, c.env, 65534 /* nobody */), "", c.err, c.status);
+    expectRun(runTool(home, {c.status == STATUS_NOT_ALLOWED ? "-bogus" : "-lc"}, {c.env, "nobody"}), "", c.err,
+              c.status);
     EXPECT_NE(home.debugLog().find(c.logLine), std::string::npos) << home.debugLog();
   }
 }
@@ -217,8 +223,8 @@ TEST(Rights, UnprivilegedCaller) {
 // Only the credential check of a caller who is not root needs libcrypto.
 TEST(Rights, RootRunNeverLoadsLibcrypto) {
   TestHome home;
-  RunResult r = runTool(home, {"-lc"}, {"LD_DEBUG=libs"});
-  EXPECT_EQ(r.status, 130);
+  RunResult r = runTool(home, {"-lc"}, Lines{"LD_DEBUG=libs"});
+  EXPECT_EQ(r.status, STATUS_INTERNAL);
   EXPECT_NE(r.err.find("libjansson"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("libcrypto"), std::string::npos) << r.err;
 }

@@ -8,7 +8,7 @@ TEST_P(Listing, LeavesExactlyWhatTheRowSays) {
   options.inventory = c.inventory;
   options.faults = c.faults;
   Site site = startSite(options);
-  RunResult r = c.stdoutTo ? runToolInto(site, c.args, c.stdoutTo) : runTool(site, c.args);
+  RunResult r = runTool(site, c.args, into(c.stdoutTo));
   expectRun(r, c.out, c.err, c.status);
   if (c.calls) { EXPECT_EQ(ftCalls(site), *c.calls); }
   if (c.log) { EXPECT_EQ(logLines(site), *c.log); }

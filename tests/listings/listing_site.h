@@ -68,7 +68,7 @@ struct ListingCase {
   int status;
   std::optional<Lines> calls = std::nullopt;  // the FT calls, when they matter
   std::optional<Lines> log = std::nullopt;    // the debug log, when it matters
-  const char *stdoutTo = nullptr;             // see runToolInto; null: captured
+  const char *stdoutTo = nullptr;             // see RunOptions; null: captured
 };
 
 // Every row starts a site of its own: rows share no journal and no log.

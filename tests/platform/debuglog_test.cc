@@ -19,7 +19,6 @@ protected:
     int error = 0;
     return open_debug_log(path("logs").c_str(), "admin", "qzftconfig", 0666, &error);
   }
-  std::string log() { return readFile(path("logs/admin/qzftconfig.log")); }
 };
 
 TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {
@@ -35,7 +34,7 @@ TEST_F(DebugLogTest, AppendedLinesCarryTimePidThreadLevelTagAndText) {
   const std::string expected = "earlier line\n" + head + "16 qzftconfig: No SAN clients found:\n" + head +
                                "8 t: first second  third\n" + head +
                                R"(2 qzftconfig: command line: /opt/bin/qzftconfig\.exe -lc -C "host a" "")" "\n";
-  EXPECT_TRUE(std::regex_match(log(), std::regex(expected))) << log();
+  EXPECT_TRUE(std::regex_match(debugLog(), std::regex(expected))) << debugLog();
   // A new log takes 0666 under the umask.
   std::filesystem::remove(path("logs/admin/qzftconfig.log"));
   mode_t old = umask(022);
@@ -65,7 +64,7 @@ TEST_F(DebugLogTest, ConcurrentWritersNeverGarbleLines) {
     ASSERT_EQ(status, 0);
   }
   const std::regex line(TIME + R"( \[\d+\] \[\d+\] 4 qzftconfig: x{300})");
-  std::istringstream in(log());
+  std::istringstream in(debugLog());
   int count = 0;
   for (std::string text; std::getline(in, text); ++count) ASSERT_TRUE(std::regex_match(text, line)) << text;
   EXPECT_EQ(count, 2000);

@@ -16,7 +16,7 @@ protected:
     open_debug_log(path("logs").c_str(), "admin", "qzftconfig", 0666, &error);
     write_file("qz.conf", text);
     if (int result = QZ_read_master_config()) {
-      return "result " + std::to_string(result) + ": " + readFile(path("logs/admin/qzftconfig.log"));
+      return "result " + std::to_string(result) + ": " + debugLog();
     }
     const master_config_t *c = get_master_config_ptr();
     std::string servers;
@@ -49,7 +49,8 @@ TEST_F(MasterConfigTest, MalformedLinesAreRefusedWithFileAndLine) {
                            "QZSL_ACCOUNT =", "QZSL_ADMIN_GROUP = two words", "QZSL_OPEN_READS = maybe"}) {
     std::string result = read(std::string("# header\nSERVER = m\n") + line + "\n");
     EXPECT_EQ(result.rfind("result " + std::to_string(EINVAL) + ": ", 0), 0u) << line << "\n" << result;
-    EXPECT_NE(result.find(" 16 QZ_read_master_config: " + path("qz.conf") + " line 3: "), std::string::npos)
+    EXPECT_NE(result.find(" " + logged(LOG_ERROR, "QZ_read_master_config: ") + path("qz.conf") + " line 3: "),
+              std::string::npos)
         << line << "\n" << result;
   }
 }

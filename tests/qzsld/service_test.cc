@@ -4,18 +4,17 @@
 
 #include <algorithm>
 #include <codecvt>
-#include <functional>
 #include <iterator>
 #include <locale>
 #include <mutex>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-#include "harness.h"
+#include "errors.h"
 #include "recordjson.h"
+#include "tests/harness.h"
 
 namespace SL = Corvane::Tessark::SL;
 namespace BT = Brantis::Tessark;
@@ -71,6 +70,9 @@ std::string refusal(const std::function<void()> &call) {
   return "none";
 }
 
+// How qzsld ends a start that it refuses.
+enum { START_REFUSED = 1, BAD_COMMAND_LINE = 2 };
+
 struct StartCase {
   const char *name;
   std::string args;     // "@" stands for a fresh directory
@@ -87,7 +89,7 @@ class StartUp : public ::testing::TestWithParam<StartCase> {};
 TEST_P(StartUp, IsRefusedWithTheReason) {
   SiteOptions options;
   options.startService = false;
-  std::string home = startSite(options).home, line = GetParam().args + "\n" + GetParam().message;
+  std::string home = startSite(options).dir, line = GetParam().args + "\n" + GetParam().message;
   for (size_t at; (at = line.find('@')) != std::string::npos;) line.replace(at, 1, home);
   if (GetParam().file) writeFile(home + "/in.json", GetParam().file);
   writeFile(home + "/qz.conf", readFile(home + "/qz.conf") + GetParam().conf);
@@ -96,32 +98,35 @@ TEST_P(StartUp, IsRefusedWithTheReason) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')), "qzsld: " + line.substr(line.find('\n') + 1)) << r.err;
   // Mistakes on the command line come with the usage.
-  EXPECT_EQ(r.err.find("\nusage: qzsld [--port N] ") != std::string::npos, GetParam().status == 2) << r.err;
+  EXPECT_EQ(r.err.find("\nusage: qzsld [--port N] ") != std::string::npos, GetParam().status == BAD_COMMAND_LINE)
+      << r.err;
   EXPECT_EQ(r.status, GetParam().status);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Qzsld, StartUp,
     ::testing::Values(
-        StartCase{"PortNotANumber", "--port=7x9", nullptr, 2, "--port needs a port number from 1 to 65535, not \"7x9\""},
-        StartCase{"BadPortInConf", "--db @/db", nullptr, 1,
+        StartCase{"PortNotANumber", "--port=7x9", nullptr, BAD_COMMAND_LINE,
+                  "--port needs a port number from 1 to 65535, not \"7x9\""},
+        StartCase{"BadPortInConf", "--db @/db", nullptr, START_REFUSED,
                   "@/qz.conf line 4: bad value \"0x10\" for qzsl_port", "qzsl_port = 0x10\n"},
-        StartCase{"NoDatabase", "--port 7390 --db /nonexistent/dir/q.db", nullptr, 1,
+        StartCase{"NoDatabase", "--port 7390 --db /nonexistent/dir/q.db", nullptr, START_REFUSED,
                   "cannot open database /nonexistent/dir/q.db: unable to open database file"},
         StartCase{"BadInventory", "--port 7390 --db @/db --inventory @/in.json",
-                  R"({"servers": [{"hostName": "m", "hostname": "x"}]})", 1,
+                  R"({"servers": [{"hostName": "m", "hostname": "x"}]})", START_REFUSED,
                   "@/in.json: servers[0]: unknown member \"hostname\""},
         StartCase{"BadFaultRule", "--port 7390 --db @/db --faults @/in.json",
-                  R"({"rules": [{"op": "getFATServerLst"}]})", 1, "rules[0]: unknown operation \"getFATServerLst\""},
+                  R"({"rules": [{"op": "getFATServerLst"}]})", START_REFUSED,
+                  "rules[0]: unknown operation \"getFATServerLst\""},
         StartCase{"FaultCallOutOfRange", "--port 7390 --db @/db --faults @/in.json",
-                  R"({"rules": [{"op": "destroy", "call": 4294967297, "action": "hang"}]})", 1,
+                  R"({"rules": [{"op": "destroy", "call": 4294967297, "action": "hang"}]})", START_REFUSED,
                   "rules[0]: \"call\" must fit in 32 bits"},
         StartCase{"FaultErrorCodeOutOfRange", "--port 7390 --db @/db --faults @/in.json",
                   R"({"rules": [{"op": "destroy", "action": "raise", "errors": [{"errorCode": 4294967301}]}]})",
-                  1, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"},
-        StartCase{"UnknownAdminGroupInConf", "--db @/db", nullptr, 1, "no group qz-none for the administrators",
-                  "QZSL_ADMIN_GROUP = qz-none\n"},
-        StartCase{"UnknownAdminGroupOption", "--db @/db --admin-group qz-none2", nullptr, 1,
+                  START_REFUSED, "rules[0].errors[0]: \"errorCode\" must fit in 32 bits"},
+        StartCase{"UnknownAdminGroupInConf", "--db @/db", nullptr, START_REFUSED,
+                  "no group qz-none for the administrators", "QZSL_ADMIN_GROUP = qz-none\n"},
+        StartCase{"UnknownAdminGroupOption", "--db @/db --admin-group qz-none2", nullptr, START_REFUSED,
                   "no group qz-none2 for the administrators", "QZSL_ADMIN_GROUP = nogroup\n"}),
     rowName<StartCase>);
 
@@ -154,8 +159,8 @@ TEST(Listening, OnTheConfiguredPort) {
   Site site = startSite(options);
   SV::FATServerInfoSeq_var servers = queryOf(site)->getFATServerList("");
   EXPECT_EQ(servers->length(), 0u);
-  std::string db = site.home + "/var/qzsld.db";
-  EXPECT_EQ(readFile(site.home + "/qzsld.out"),
+  std::string db = site.path("var/qzsld.db");
+  EXPECT_EQ(readFile(site.path("qzsld.out")),
             "qzsld: the inventory in " + db + " is empty; import one, with the service stopped, by: qzsld --db " + db +
                 " --inventory FILE --export /dev/null\nqzsld: listening on 127.0.0.1:" + std::to_string(site.port) +
                 "\n");
@@ -164,11 +169,11 @@ TEST(Listening, OnTheConfiguredPort) {
   EXPECT_EQ(status.st_mode & 07777, 0600u);  // the service account's alone
   stopSite(site);
   // The command shown imports, and then the hint is gone.
-  writeFile(site.home + "/in.json", TWO_CLIENTS);
-  ASSERT_EQ(runService({"--db", db, "--inventory", site.home + "/in.json", "--export", "/dev/null"}, site.home).status, 0);
-  writeFile(site.home + "/qzsld.out", "");
+  writeFile(site.path("in.json"), TWO_CLIENTS);
+  ASSERT_EQ(runService({"--db", db, "--inventory", site.path("in.json"), "--export", "/dev/null"}, site.dir).status, 0);
+  writeFile(site.path("qzsld.out"), "");
   restartSite(site);
-  EXPECT_EQ(readFile(site.home + "/qzsld.out"), "qzsld: listening on 127.0.0.1:" + std::to_string(site.port) + "\n");
+  EXPECT_EQ(readFile(site.path("qzsld.out")), "qzsld: listening on 127.0.0.1:" + std::to_string(site.port) + "\n");
   stopSite(site);
 }
 
@@ -242,15 +247,18 @@ TEST(Refusals, QzsldsOwnCodes) {
   SiteOptions options;
   options.inventory = SMALL_SITE;
   // A refusal keeps every error record, and wide texts beyond the basic plane.
+  const std::string first = std::to_string(CODE_UNAVAILABLE), second = std::to_string(CODE_SERVER_DOWN);
   options.faults = faultRules({R"({"op": "getMediaServersCountOfClient", "action": "raise", "errors": [
-      {"errorCode": 5, "localizedMsg": "Dienst nicht verfügbar ✓ 𝄞"}, {"errorCode": 77, "localizedMsg": "second"}]})"});
+      {"errorCode": )" + first + R"(, "localizedMsg": "Dienst nicht verfügbar ✓ 𝄞"},
+      {"errorCode": )" + second + R"(, "localizedMsg": "second"}]})"});
   Site site = startSite(options);
   FT::FATServiceModifiableFacet_var modify = modifyOf(site);
   FT::FATServiceQueryFacet_var query = queryOf(site);
-  const std::pair<std::function<void()>, const char *> cases[] = {
-      {[&] { modify->setServerPipeLimit("media1", 9); },
-       "225:connection limit 9 is out of range for FT server media1: the maximum is 8"},
-      {[&] { query->getMediaServersCountOfClient("c1"); }, "5:Dienst nicht verfügbar ✓ 𝄞|77:second"}};
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { modify->setServerPipeLimit("media1", 9); }, std::to_string(PIPE_LIMIT_OUT_OF_RANGE) +
+                                                             ":connection limit 9 is out of range for FT server "
+                                                             "media1: the maximum is 8"},
+      {[&] { query->getMediaServersCountOfClient("c1"); }, first + ":Dienst nicht verfügbar ✓ 𝄞|" + second + ":second"}};
   for (const auto &c : cases) EXPECT_EQ(refusal(c.first), c.second);
   stopSite(site);
 }
