@@ -5,6 +5,7 @@
 #include <jansson.h>
 
 #include "changes/changes.h"
+#include "frontend/argerrors.h"
 #include "frontend/parse.h"
 #include "listings/listings.h"
 #include "run/globals.h"
@@ -13,23 +14,23 @@
 
 // Codes of print_error for selectors that main refuses.
 static int changeServerRefusal(int selector) {
-  if (!(selector & SEL_SRV_ME)) return 10;
-  if (!(selector & SEL_SRV_L)) return 8;
-  if (!(selector & SEL_SRV_STATE)) return 7;
-  return 0;
+  if (!(selector & SEL_SRV_ME)) return ERR_NO_MEDIA_SERVER;
+  if (!(selector & SEL_SRV_L)) return ERR_NO_LIMIT;
+  if (!(selector & SEL_SRV_STATE)) return ERR_NO_STATE;
+  return ERR_ARGUMENTS;
 }
 
 // A preference change is complete only as "-ftpref preferred" with both
 // wait periods; the other refusals name what is missing from that shape.
 static int preferenceRefusal(int selector) {
-  if (!(selector & SEL_FTPREF_PREFERRED)) return 0;
-  if (!(selector & SEL_FTWAIT)) return 11;
-  if (!(selector & SEL_FTRWAIT)) return 12;
-  return 0;
+  if (!(selector & SEL_FTPREF_PREFERRED)) return ERR_ARGUMENTS;
+  if (!(selector & SEL_FTWAIT)) return ERR_NO_FTWAIT;
+  if (!(selector & SEL_FTRWAIT)) return ERR_NO_FTRWAIT;
+  return ERR_ARGUMENTS;
 }
 
 static int changeClientRefusal(int selector) {
-  if (!(selector & SEL_C)) return 9;
+  if (!(selector & SEL_C)) return ERR_NO_CLIENT;
   return preferenceRefusal(selector);
 }
 
@@ -58,7 +59,7 @@ static int rescanOneClient(int) {
 // A listing of one host reports its own outcomes and ends with 0; the walk
 // over all hosts ends with the status of the last one listed.
 static int listActive(int selector) {
-  if (selector == 0) return listAllActiveConnections();
+  if (selector == SEL_NONE) return listAllActiveConnections();
   listActivePipeConnections(selector, 1);
   return STATUS_OK;
 }

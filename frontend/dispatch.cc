@@ -34,7 +34,7 @@ void dispatch(int argc, char **argv) {
   resetRescanTable();
 
   const command_t *command = find_command(argv[keyword]);
-  if (command == nullptr) print_error(0, "-help");
+  if (command == nullptr) print_error(ERR_ARGUMENTS, "-help");
   if (show_help) print_usage(command->keyword);
 
   int selector = 0;
@@ -42,7 +42,7 @@ void dispatch(int argc, char **argv) {
     selector = command->parse(argc - keyword - 1, argv + keyword + 1, command->keyword);
   if (std::find(command->accepted.begin(), command->accepted.end(), selector) ==
       command->accepted.end())
-    print_error(command->refusalCode ? command->refusalCode(selector) : 0, command->keyword);
+    print_error(command->refusalCode ? command->refusalCode(selector) : ERR_ARGUMENTS, command->keyword);
   if (command->unfilteredListing && selector == 0) master_server.clear();
   int status = command->run(selector);
   if (status == STATUS_SHOW_USAGE) print_usage(command->keyword);

@@ -48,9 +48,9 @@ void take_name(arg_cursor_t &cursor, const char *option, int bit, int &selector,
                std::string &field) {
   if (selector & bit) invalidArg(option, cursor.command);
   const char *value = take_value(cursor);
-  if (value == nullptr) print_error(1, cursor.command);
+  if (value == nullptr) print_error(ERR_HOSTNAME, cursor.command);
   field = value;
-  if (!validate_name(value)) print_error(1, cursor.command);
+  if (!validate_name(value)) print_error(ERR_HOSTNAME, cursor.command);
   selector |= bit;
 }
 
@@ -58,10 +58,10 @@ void take_name(arg_cursor_t &cursor, const char *option, int bit, int &selector,
 void take_wait(arg_cursor_t &cursor, const char *option, int bit, int &selector, bool preferred,
                int &field) {
   if (selector & bit) invalidArg(option, cursor.command);
-  if (!preferred) print_error(6, cursor.command);
+  if (!preferred) print_error(ERR_WAIT_WITHOUT_PREFERRED, cursor.command);
   const char *value = take_value(cursor);
   long minutes = 0;
-  if (value == nullptr || !number_in_range(value, 1, 1441, minutes)) print_error(3, cursor.command);
+  if (value == nullptr || !number_in_range(value, 1, 1441, minutes)) print_error(ERR_WAIT, cursor.command);
   field = static_cast<int>(minutes);
   selector |= bit;
 }
@@ -82,7 +82,7 @@ void take_count(arg_cursor_t &cursor, const char *option, int bit, int &selector
 void take_preference(arg_cursor_t &cursor, int &selector, bool &preferred) {
   if (selector & (SEL_FTPREF | SEL_FTPREF_PREFERRED)) invalidArg("-ftpref", cursor.command);
   const char *value = take_value(cursor);
-  if (value == nullptr) print_error(2, cursor.command);
+  if (value == nullptr) print_error(ERR_FTPREF, cursor.command);
   ftpreference = value;
   if (strcmp(value, "preferred") == 0) {
     preferred = true;
@@ -91,19 +91,19 @@ void take_preference(arg_cursor_t &cursor, int &selector, bool &preferred) {
              strcmp(value, "fail") == 0) {
     selector |= SEL_FTPREF;
   } else {
-    print_error(2, cursor.command);
+    print_error(ERR_FTPREF, cursor.command);
   }
 }
 
 void take_limit(arg_cursor_t &cursor, int &selector) {
   if (selector & SEL_SRV_L) invalidArg("-l", cursor.command);
   const char *value = take_value(cursor);
-  if (value == nullptr) print_error(4, cursor.command);
+  if (value == nullptr) print_error(ERR_LIMIT, cursor.command);
   long limit = 0;
   if (!number_in_range(value, 1, INT_MAX, limit)) {
     QZ_LOOKUP("ZrtFtc0081N", "-l value: %s", value);
     fprintf(stderr, "\n%s", localizedMsg);
-    print_error(4, cursor.command);
+    print_error(ERR_LIMIT, cursor.command);
   }
   pipelimit = static_cast<int>(limit);
   selector |= SEL_SRV_L;
@@ -112,9 +112,9 @@ void take_limit(arg_cursor_t &cursor, int &selector) {
 void take_state(arg_cursor_t &cursor, int &selector) {
   if (selector & SEL_SRV_STATE) invalidArg("-state", cursor.command);
   const char *value = take_value(cursor);
-  if (value == nullptr) print_error(5, cursor.command);
+  if (value == nullptr) print_error(ERR_STATE, cursor.command);
   state = value;
-  if (strcmp(value, "active") != 0 && strcmp(value, "disabled") != 0) print_error(5, cursor.command);
+  if (strcmp(value, "active") != 0 && strcmp(value, "disabled") != 0) print_error(ERR_STATE, cursor.command);
   selector |= SEL_SRV_STATE;
 }
 
@@ -138,18 +138,18 @@ bool offers_json(const char *command) {
 void take_positional_name(const char *name, const char *command, std::string &field) {
   if (name[0] == '-') {
     if (strcmp(name, "-help") == 0) print_usage(command);
-    print_error(1, command);
+    print_error(ERR_HOSTNAME, command);
   }
   field = name;
-  if (!validate_name(name)) print_error(1, command);
+  if (!validate_name(name)) print_error(ERR_HOSTNAME, command);
 }
 
 // [-verbose] <name> [-verbose]; the "-verbose" is tolerated, not obeyed.
 void parse_name_args(int count, char **arguments, const char *command, std::string &field) {
-  if (count < 1 || count > 2) print_error(0, command);
+  if (count < 1 || count > 2) print_error(ERR_ARGUMENTS, command);
   int name = (count > 1 && strcmp(arguments[0], "-verbose") == 0) ? 1 : 0;
   take_positional_name(arguments[name], command, field);
-  if (name + 1 < count && strcmp(arguments[name + 1], "-verbose") != 0) print_error(0, command);
+  if (name + 1 < count && strcmp(arguments[name + 1], "-verbose") != 0) print_error(ERR_ARGUMENTS, command);
 }
 
 }  // namespace
@@ -187,7 +187,7 @@ int parse_common_server_args(int count, char **arguments, const char *command) {
     else if (strcmp(option, "-state") == 0)
       take_state(cursor, selector);
     else if (strcmp(option, "-M") == 0)
-      print_error(0, command);  // a server belongs to the local master server
+      print_error(ERR_ARGUMENTS, command);  // a server belongs to the local master server
     else
       take_common(cursor, option);
   }
@@ -209,14 +209,14 @@ int parse_common_args(int count, char **arguments, const char *command) {
     } else if (strcmp(option, "-ftrwait") == 0) {
       take_wait(cursor, option, SEL_FTRWAIT, selector, preferred, ftrwait);
     } else if (strcmp(option, "-np") == 0) {
-      take_count(cursor, option, SEL_NP, selector, 2, 14, 13, num_ports);
+      take_count(cursor, option, SEL_NP, selector, 2, ERR_FTPREF_AND_NP, ERR_NP, num_ports);
     } else if (strcmp(option, "-ncp") == 0) {
-      take_count(cursor, option, SEL_NCP, selector, 1, 16, 15, num_clients_per_port);
+      take_count(cursor, option, SEL_NCP, selector, 1, ERR_FTPREF_AND_NCP, ERR_NCP, num_clients_per_port);
     } else if (strcmp(option, "-M") == 0) {
       // A client's settings live on the master server it belongs to.
-      if (strcmp(command, "-changeclient") == 0) print_error(0, command);
+      if (strcmp(command, "-changeclient") == 0) print_error(ERR_ARGUMENTS, command);
       const char *value = take_value(cursor);
-      if (value == nullptr || !validate_name(value)) print_error(1, command);
+      if (value == nullptr || !validate_name(value)) print_error(ERR_HOSTNAME, command);
       master_server = value;
     } else {
       take_common(cursor, option);
@@ -236,7 +236,7 @@ int parse_server_name_args(int count, char **arguments, const char *command) {
 }
 
 int parse_rescan_client_args(int count, char **arguments, const char *command) {
-  if (count < 1 || count > 3) print_error(0, command);
+  if (count < 1 || count > 3) print_error(ERR_ARGUMENTS, command);
   int name = 0;
   while (count - name > 1 &&
          (strcmp(arguments[name], "-verbose") == 0 || strcmp(arguments[name], "-C") == 0))
@@ -244,7 +244,7 @@ int parse_rescan_client_args(int count, char **arguments, const char *command) {
   take_positional_name(arguments[name], command, client_name);
   int rest = count - name - 1;
   if (rest > 1 || (rest == 1 && strcmp(arguments[name + 1], "-verbose") != 0))
-    print_error(0, command);
+    print_error(ERR_ARGUMENTS, command);
   return 0;
 }
 

@@ -18,7 +18,7 @@ struct error_message_t {
   const char *text;
 };
 
-// print_error codes, by index.
+// The messages of print_error, in the order of the ERR_ codes.
 const error_message_t error_messages[] = {
     {"ZrtFtc0014N", "Invalid or missing arguments"},
     {"ZrtFtc0002N", "Invalid hostname name or length. Special characters are not allowed in Hostname"},
@@ -71,7 +71,7 @@ void answer_version_or_help(int argc, char **argv) {
 }
 
 void print_error(int code, const char *command) {
-  if (code < 0 || code >= error_message_count) code = 0;
+  if (code < 0 || code >= error_message_count) code = ERR_ARGUMENTS;
   lookup_fixed_message(error_messages[code].id, error_messages[code].text);
   fprintf(stderr, "\n%s\n", localizedMsg);
   print_usage(command);

@@ -1,5 +1,6 @@
 // Usage texts and argument errors; each prints on stderr and ends with 20.
 #pragma once
+#include "frontend/argerrors.h"
 
 [[noreturn]] void print_usage(const char *command);
 [[noreturn]] void print_error(int code, const char *command);

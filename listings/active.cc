@@ -5,6 +5,7 @@
 #include "platform/debuglog.h"
 #include "run/globals.h"
 #include "run/report.h"
+#include "run/selectors.h"
 #include "session/session.h"
 
 namespace {
@@ -107,7 +108,7 @@ int listServerPipes(int reportFlag) {
 
 int listActivePipeConnections(int selector, int reportFlag) {
   if (CORBA::is_nil(queryFacet_var.in())) getQueryableFacetInstance();
-  return selector == 1 ? listClientPipes(reportFlag) : listServerPipes(reportFlag);
+  return selector == SEL_C ? listClientPipes(reportFlag) : listServerPipes(reportFlag);
 }
 
 int listAllActiveConnections() {

@@ -9,6 +9,7 @@
 #include "platform/debuglog.h"
 #include "run/globals.h"
 #include "run/report.h"
+#include "run/selectors.h"
 #include "session/session.h"
 
 namespace {
@@ -218,7 +219,7 @@ int printClientDetails(FSM::SANClientInfo *info, json_t *array) {
 
 void listSANClients(int selector, json_t *telemetryArray) {
   getQueryableFacetInstance();
-  if (selector == 1) {
+  if (selector == SEL_C) {
     listOneClient();
     return;
   }

@@ -6,6 +6,7 @@
 #include "listings/listings.h"
 #include "run/globals.h"
 #include "run/report.h"
+#include "run/selectors.h"
 #include "session/session.h"
 
 namespace {
@@ -60,7 +61,7 @@ int printServerDetails(FATServer::FATServerInfo *info, json_t *array) {
 
 void listFATServers(int selector, json_t *telemetryArray) {
   getQueryableFacetInstance();
-  if (selector == 2) {
+  if (selector == SEL_ME) {
     FATServer::FATServerInfo_var info;
     guardedCall([&] { info = queryFacet_var->getFATServerInfo(media_server.c_str()); },
                 refuseFTServerQuery);

@@ -4,6 +4,7 @@
 #include "listings/listings.h"
 #include "run/globals.h"
 #include "run/report.h"
+#include "run/selectors.h"
 #include "session/session.h"
 
 namespace {
@@ -41,7 +42,7 @@ int printTargetDetails(FATServer::FATServerInfo *info) {
 
 void listFATTargets(int selector) {
   getQueryableFacetInstance();
-  if (selector == 2) {
+  if (selector == SEL_ME) {
     FATServer::FATServerInfo_var info;
     guardedCall([&] { info = queryFacet_var->getFATServerInfo(media_server.c_str()); },
                 refuseFTServerQuery);
