@@ -77,9 +77,7 @@ TEST_P(RescanTest, LeavesExactlyWhatTheRowSays) {
   RunResult r = runTool(site, c.args, c.fast ? fastClock() : Lines{});
   if (signaller.joinable()) signaller.join();
   expectRun(r, c.out, c.err, c.status);
-  if (!c.calls.empty()) {
-    EXPECT_EQ(sorted(ftCalls(site)), sorted(c.calls));
-  }
+  if (!c.calls.empty()) { EXPECT_EQ(sorted(ftCalls(site)), sorted(c.calls)); }
   expectLogged(site, c.logged);
 }
 
@@ -155,8 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         faster({"FiveNeverAnswerWhileMoreWait", 7, faultRules({hang("c1"), hang("c2"), hang("c3"), hang("c4"), hang("c5")}),
                 {"-rescanallclients"}, summary(7, 0), requests(5),
                 "\nRescan for the following clients was not attempted:\nc6\nc7\n" + std::string(TIMED_OUT) +
-                    "c1\nc2\nc3\nc4\nc5\n",
-                STATUS_RESCAN_TIMED_OUT,
+                    "c1\nc2\nc3\nc4\nc5\n", STATUS_RESCAN_TIMED_OUT,
                 {logged(LOG_ERROR, "Rescan for the following clients was not attempted:"), logged(LOG_ERROR, "c7")}}),
         Rescan{"ClientListRefused", 3, faultRules({refusalRule("getSANClientList", CODE_UNREADABLE, "list unavailable")}),
                {"-rescanallclients"}, "", {LIST},
@@ -181,8 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The requests reach the ORB's call time-out together (on a busy
         // machine the fifth may not have left yet: calls not checked).
         faster({"AllTimeOutTogether", 12, faultRules({R"({"op": "startClientDiscovery", "action": "hang"})"}),
-                {"-rescanallclients"}, "", {}, CORBA_FAILURE, STATUS_INTERNAL},
-               "CONNECT_TIMEOUT = 100\n")),
+                {"-rescanallclients"}, "", {}, CORBA_FAILURE, STATUS_INTERNAL}, "CONNECT_TIMEOUT = 100\n")),
     rowName<Rescan>);
 
 }  // namespace

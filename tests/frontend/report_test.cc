@@ -23,8 +23,9 @@
 
 namespace {
 
-// A refusal holding these records: code, message, additional message.
-QZSLOpException refusal(const std::vector<std::tuple<int, std::wstring, std::wstring>> &records) {
+// Reports a refusal holding these records (code, message, additional
+// message) as the failure "F".
+void reportRefusal(const std::vector<std::tuple<int, std::wstring, std::wstring>> &records) {
   QZSLOpException exception;
   exception.errRecSeq.length(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
@@ -33,7 +34,7 @@ QZSLOpException refusal(const std::vector<std::tuple<int, std::wstring, std::wst
     exception.errRecSeq[i].localizedMsg = CORBA::wstring_dup(std::get<1>(records[i]).c_str());
     exception.errRecSeq[i].additionalMsg = CORBA::wstring_dup(std::get<2>(records[i]).c_str());
   }
-  return exception;
+  reportInfo(exception, LOG_ERROR, "F", false, "");
 }
 
 void setMessage(const char *text) { snprintf(localizedMsg, sizeof localizedMsg, "%s", text); }
@@ -71,35 +72,22 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
        },
        "Keine SAN-Clients gefunden\n\n", "", STATUS_OK, inLog(LOG_INFO, "No SAN clients found:\n")},
       {"first record only, with its additional information",
-       [] {
-         reportInfo(refusal({{CODE_SERVER_DOWN, L"busy", L"try later"}, {CODE_REFUSED, L"2nd", L""}}), LOG_ERROR, "F",
-                    false, "");
-       },
+       [] { reportRefusal({{CODE_SERVER_DOWN, L"busy", L"try later"}, {CODE_REFUSED, L"2nd", L""}}); },
        "", "EXIT error: busy\nEXIT status = 77\ntry later\n", CODE_SERVER_DOWN,
        inLog(LOG_ERROR, "EXIT error:status code not known to qzftconfig ; Additional info: try later ; EXIT status: 77\n")},
       {"control characters in the service's texts",
-       [] {
-         setMessage("F c\x1b[2J");
-         reportInfo(refusal({{CODE_UNAVAILABLE, L"a\x1b[2J\r\nb\tc \u00fc", L"x\x7fy\n"}}), LOG_ERROR, "F", false, "");
-       },
+       [] { setMessage("F c\x1b[2J"); reportRefusal({{CODE_UNAVAILABLE, L"a\x1b[2J\r\nb\tc \u00fc", L"x\x7fy\n"}}); },
        "", "F c?[2J\n\nEXIT error: a?[2J?\nb\tc \xc3\xbc\nEXIT status = 5\nx?y\n\n", CODE_UNAVAILABLE},
-      {"refusal 0", [] { setMessage("F"); reportInfo(refusal({{0, L"none", L"x"}}), LOG_ERROR, "F", false, ""); },
-       "", "F\n\n", STATUS_OK},
-      {"no records", [] { setMessage("F"); reportInfo(QZSLOpException(), LOG_ERROR, "F", false, ""); },
+      {"refusal 0", [] { setMessage("F"); reportRefusal({{0, L"none", L"x"}}); }, "", "F\n\n", STATUS_OK},
+      {"no records", [] { setMessage("F"); reportRefusal({}); },
        "", "F\n\nEXIT error: \nEXIT status = 130\n", STATUS_INTERNAL, " ; EXIT status: 130\n"},
       {"standard exception", [] { guardedCall([] { throw std::runtime_error("fire"); }, notReached); },
        "", "Got an Exception, see log for details\n\n", STATUS_INTERNAL, inLog(LOG_ERROR, "Exception caught as fire\n")},
       {"standard output full",
-       [] {
-         if (!freopen("/dev/full", "w", stdout)) _exit(4);
-         printf("listing");
-         qzftconfig_exit(STATUS_OK);
-       },
+       [] { if (!freopen("/dev/full", "w", stdout)) _exit(4); printf("listing"); qzftconfig_exit(STATUS_OK); },
        "", "qzftconfig: cannot write standard output: No space left on device\n", STATUS_INTERNAL,
        inLog(LOG_ERROR, "cannot write standard output: No space left on device\n")},
-      {"session that cannot be destroyed",
-       [] { openUnreachableSession(); qzftconfig_exit(7); },
-       "", "", 7},
+      {"session that cannot be destroyed", [] { openUnreachableSession(); qzftconfig_exit(7); }, "", "", 7},
       {"terminate() inside the ORB",
        [] {
          std::set_terminate(reportTermination);

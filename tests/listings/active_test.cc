@@ -14,7 +14,6 @@ const char *const MEDIA1_PIPES = "m media1 2 3 11 backup\n"
 
 const std::string NULL_PIPES = faultRules(
     {replyRule("getServerPipeList", R"([null, {"status": 1, "pipeId": 1}, null])", "inactive")});
-const char *const FAILED = "Failed to get active connection details";
 const char *const NONE_ACTIVE = "No active connections found\n\n";
 INSTANTIATE_TEST_SUITE_P(
     Active, Listing,
@@ -38,7 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
         faulted(faultRules({refusalRule("getSANClientList", CODE_UNAVAILABLE, "no"),
                             refusalRule("getFATServerList", CODE_UNAVAILABLE, "no")}),
                 {"WalkWithBothListsRefused", {"-listactive"}, NONE_ACTIVE}),
-        ending(CODE_SERVER_DOWN, refusalText(FAILED, "server unreachable", CODE_SERVER_DOWN, "try again"),
+        ending(CODE_SERVER_DOWN, refusalText("Failed to get active connection details", "server unreachable", CODE_SERVER_DOWN, "try again"),
                faulted(faultRules({refusalRule("getServerPipeList", CODE_SERVER_DOWN, "server unreachable", "", "try again")}),
                        {"RefusedForOneHost", {"-listactive", "-Me", "media1"}, ""}))),
     rowName<ListingCase>);

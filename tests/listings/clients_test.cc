@@ -23,8 +23,7 @@ const std::string NO_CLIENT_RECORDS =
     faultRules({replyRule("getSANClientList", R"([null, {"fatClientInfo": null}])"),
                 replyRule("getSANClientInfo", R"({"fatClientInfo": null})", "bare")});
 const std::string C1_REFUSALS = faultRules(
-    {refusalRule("getMediaServersCountOfClient", CODE_REFUSED, "", "c1"),
-     refusalRule("getFTConfigInfoSeq", CODE_REFUSED, "", "c1"),
+    {refusalRule("getMediaServersCountOfClient", CODE_REFUSED, "", "c1"), refusalRule("getFTConfigInfoSeq", CODE_REFUSED, "", "c1"),
      R"({"op": "getFATServerInfo", "arg": "media1", "call": 2, "action": "raise", "errors": [{"errorCode": )" +
          std::to_string(CODE_REFUSED) + "}]}"});
 const std::string TELEMETRY_SITE =

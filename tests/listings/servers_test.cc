@@ -53,15 +53,13 @@ const std::string SPARSE_SERVERS = faultRules({replyRule("getFATServerList", R"(
 const std::string REFUSALS = faultRules(
     {refusalRule("getFATServerList", 255, "no such master server"), refusalRule("getFATServerInfo", 300, "too busy")});
 
-const char *const NO_SERVERS = "No FT servers found\n\n";
 const std::string FAILED = "Failed to get FT server details";
 
 INSTANTIATE_TEST_SUITE_P(
     Servers, Listing,
     ::testing::Values(
         // Everything printed comes from the list itself.
-        ListingCase{"Compact", {"-listservers"},
-                    "m media1 9.1 active 8\nd 1 FABRIC active 0 1 wwn1 QLE2562 8\n"
+        ListingCase{"Compact", {"-listservers"}, "m media1 9.1 active 8\nd 1 FABRIC active 0 1 wwn1 QLE2562 8\n"
                     "d 1 FABRIC disabled 1 0 wwn1 QLE2562 8\nd 2 UNASSIGNED unknown 2 0 wwn2 QLE2562 0\n"
                     "d 1 FABRIC missing 3 2 wwn1 QLE2562 8\nd -1 UNASSIGNED active 4 0 <unknown> <unknown> 0\n"
                     "d -1 UNASSIGNED active 5 0 <unknown> <unknown> 0\nm media2 8.3 disabled 0\n\n",
@@ -74,16 +72,15 @@ INSTANTIATE_TEST_SUITE_P(
                     Lines{"getFATServerList \"master1\""}},
         faulted(SPARSE_SERVERS, {"NullElements", {"-listservers"}, "m sparse 7 active 3\nd 0 PTP active 6 1 w0 m0 -1\n"}),
         faulted(SPARSE_SERVERS, {"NullElementsTargets", {"-listtargets"}, "m sparse\nd 0 6 w w0 active PTP m0 v0\n"}),
-        on("", {"EmptySiteJson", {"-listservers", "-json"}, NO_SERVERS}),
+        on("", {"EmptySiteJson", {"-listservers", "-json"}, "No FT servers found\n\n"}),
         on("", {"UnknownServer", {"-listservers", "-Me", "nowhere"}, "FT server not found\n\n"}),
         // Telemetry stops at the servers: no client is asked for.
-        on("", {"EmptySiteTelemetry", {"-list_telemetry", "-json"}, NO_SERVERS, Lines{"getFATServerList \"\""}}),
+        on("", {"EmptySiteTelemetry", {"-list_telemetry", "-json"}, "No FT servers found\n\n", Lines{"getFATServerList \"\""}}),
         // 255 is the last status that leaves as it is; those above leave as 252.
         ending(255, refusalText(FAILED, "no such master server", 255), faulted(REFUSALS, {"RefusedList", {"-listservers"}, ""})),
         ending(STATUS_OUT_OF_RANGE, refusalText(FAILED, "too busy", 300),
                faulted(REFUSALS, {"RefusedTargetOverflow", {"-listtargets", "-Me", "media1"}, ""})),
-        ListingCase{"TargetsCompact", {"-listtargets"},
-                    "m media1\nd 1 0 w wwn1 active FABRIC QLE2562 QLogic\n"
+        ListingCase{"TargetsCompact", {"-listtargets"}, "m media1\nd 1 0 w wwn1 active FABRIC QLE2562 QLogic\n"
                     "d 1 1 w wwn1 disabled FABRIC QLE2562 QLogic\nd 2 2 w wwn2 unknown UNASSIGNED QLE2562 QLogic\n"
                     "d 1 3 w wwn1 missing FABRIC QLE2562 QLogic\nd -1 4 w <unknown> active UNASSIGNED <unknown> <unknown>\n"
                     "d -1 5 w <unknown> active UNASSIGNED <unknown> <unknown>\nm media2\n\n"},
