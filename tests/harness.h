@@ -151,8 +151,8 @@ std::string demoInventory();
 
 // Error codes that fault rules make qzsld raise: test data, clear of the
 // tool's own statuses.
-enum SeededCode { CODE_UNAVAILABLE = 5, CODE_REFUSED = 9, CODE_UNREADABLE = 31, CODE_NOT_LICENSED = 42,
-                  CODE_SERVER_DOWN = 77 };
+enum SeededCode { CODE_UNAVAILABLE = 5, CODE_REFUSED = 9, CODE_DISCOVERY_FAILED = 25, CODE_UNREADABLE = 31,
+                  CODE_NO_CONTROL = 41, CODE_NOT_LICENSED = 42, CODE_SERVER_DOWN = 77 };
 
 // A fault-rule document from rule objects written as JSON text.
 std::string faultRules(std::initializer_list<std::string> rules);

@@ -9,21 +9,25 @@
 #include <thread>
 #include <unistd.h>
 
+#include "qzsld/errors.h"
+
 namespace {
 
+// A row names what it sets; by default qzsld answers at once, on the real clock.
 struct Rescan {
   const char *name;
   int clients;         // SAN clients c1 .. c<clients> of master1
   std::string faults;  // fault rules ("" = none)
-  int discoveryMs;     // how long qzsld takes over each discovery
-  bool fast;           // the tool's clock runs a hundred times faster
   Lines args;
-  std::string out, err;
-  int status;
+  std::string out;
   Lines calls;         // the FT calls, in any order: the workers race ({} = not checked)
-  Lines logged = {};   // debug-log lines that must be there
-  std::string conf = "";  // qz.conf time-outs instead of the row's defaults
+  std::string err = "";
+  int status = STATUS_OK;
+  Lines logged = {};         // debug-log lines that must be there
+  int discoveryMs = 0;       // how long qzsld takes over each discovery
   bool faultWorker = false;  // SIGSEGV to the worker of c1 during its request
+  bool fast = false;         // the tool's clock runs a hundred times faster ...
+  std::string conf = "";     // ... with these qz.conf time-outs
 };
 
 void PrintTo(const Rescan &row, std::ostream *os) { *os << row.name; }
@@ -66,24 +70,28 @@ TEST_P(RescanTest, LeavesExactlyWhatTheRowSays) {
   options.inventory = clientsInventory(c.clients);
   options.faults = c.faults;
   options.qzsldArgs = {"--discovery-ms", std::to_string(c.discoveryMs)};
-  // Call time-outs far beyond the rescan time-outs, even on the fast clock.
-  if (c.fast) options.confExtra = "CONNECT_TIMEOUT = 1000000\nREQUEST_TIMEOUT = 1000000\n";
-  if (!c.conf.empty()) options.confExtra = c.conf;
+  options.confExtra = c.conf;
   site = startSite(options);
   std::thread signaller;
   if (c.faultWorker) signaller = std::thread(faultTheWorker, std::cref(site));
-  RunResult r = runTool(site, c.args, c.fast ? fastClock() : std::vector<std::string>{});
+  RunResult r = runTool(site, c.args, c.fast ? fastClock() : Lines{});
   if (signaller.joinable()) signaller.join();
   expectRun(r, c.out, c.err, c.status);
-  if (!c.calls.empty()) {
-    EXPECT_EQ(sorted(ftCalls(site)), sorted(c.calls));
-  }
+  if (!c.calls.empty()) { EXPECT_EQ(sorted(ftCalls(site)), sorted(c.calls)); }
   expectLogged(site, c.logged);
 }
 
+// `row` on the fast clock, by default with call time-outs far beyond the rescan time-outs.
+Rescan faster(Rescan row, const std::string &conf = "CONNECT_TIMEOUT = 1000000\nREQUEST_TIMEOUT = 1000000\n") {
+  row.fast = true; row.conf = conf;
+  return row;
+}
 std::string summary(int total, int requested) {
   return "\nOf a total of " + std::to_string(total) + " clients, a rescan was successfully requested for " +
          std::to_string(requested) + "\n\n";
+}
+std::string result(const char *client, int status) {
+  return std::string("Rescan result status for client ") + client + " = " + std::to_string(status);
 }
 std::string discovery(const std::string &client) { return "startClientDiscovery \"" + client + "\""; }
 const char *const LIST = R"(getSANClientList "master1" "")";
@@ -108,67 +116,69 @@ const char *const TIMED_OUT = "\nRescan for the following clients failed (timed 
 INSTANTIATE_TEST_SUITE_P(
     Rescans, RescanTest,
     ::testing::Values(
-        Rescan{"One", 3, "", 0, false, {"-rescanclient", "c1"}, RESCANNED, "", 0, {discovery("c1")},
-               {"4 SAN client rescan is successful:c1"}},
-        Rescan{"OneRefused", 3, "", 0, false, {"-rescanclient", "nosuch"}, "",
-               refusalText("Failed to rescan the SAN client : nosuch",
-                           "SAN client nosuch is not known to the FT service", 222),
-               222, {discovery("nosuch")}, {"16 Failed to rescan the SAN client:nosuch"}},
+        Rescan{"One", 3, "", {"-rescanclient", "c1"}, RESCANNED, {discovery("c1")}, "", STATUS_OK,
+               {logged(LOG_INFO, "SAN client rescan is successful:c1")}},
+        Rescan{"OneRefused", 3, "", {"-rescanclient", "nosuch"}, "", {discovery("nosuch")},
+               refusalText("Failed to rescan the SAN client : nosuch", "SAN client nosuch is not known to the FT service",
+                           UNKNOWN_CLIENT),
+               UNKNOWN_CLIENT, {logged(LOG_ERROR, "Failed to rescan the SAN client:nosuch")}},
         // Each request takes more than half the time-out: the launch wait starts
         // afresh whenever an entry comes free, so the third round still starts.
-        Rescan{"TwelveSlowButSteady", 12, "", 2500, true, {"-rescanallclients"}, summary(12, 12), "", 0, requests(12)},
+        faster({"TwelveSlowButSteady", 12, "", {"-rescanallclients"}, summary(12, 12), requests(12), "", STATUS_OK, {},
+                2500}),
         // The entry of the refused c2 is the first to come free and is taken
         // for c6: its result is collected before the entry is reused.
-        Rescan{"SevenOneRefusedEarly", 7, faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c2")}),
-               1500, false, {"-rescanallclients"}, summary(7, 6), "Rescan result status for client c2 = 25\n", 25,
-               requests(7), {"16 Rescan result status for client c2 = 25"}},
+        Rescan{"SevenOneRefusedEarly", 7,
+               faultRules({refusalRule("startClientDiscovery", CODE_DISCOVERY_FAILED, "discovery failed", "c2")}),
+               {"-rescanallclients"}, summary(7, 6), requests(7), result("c2", CODE_DISCOVERY_FAILED) + "\n", CODE_DISCOVERY_FAILED,
+               {logged(LOG_ERROR, result("c2", CODE_DISCOVERY_FAILED))}, 1500},
         // A worker that caught a segmentation fault during a request that succeeded.
-        Rescan{"WorkerFaulted", 1, "", 3000, false, {"-rescanallclients"}, summary(1, 0),
-               "Rescan result status for client c1 = 63\n", 63, requests(1),
-               {"16 Rescan result status for client c1 = 63"}, "", true},
-        Rescan{"OneVerbose", 1, "", 0, false, {"-ra", "-verbose"}, summary(1, 1),
-               "Request rescan for client : c1\nRescan result status for client c1 = 0\n", 0, requests(1)},
+        Rescan{"WorkerFaulted", 1, "", {"-rescanallclients"}, summary(1, 0), requests(1),
+               result("c1", STATUS_RESCAN_FAULTED) + "\n", STATUS_RESCAN_FAULTED,
+               {logged(LOG_ERROR, result("c1", STATUS_RESCAN_FAULTED))}, 3000, true},
+        Rescan{"OneVerbose", 1, "", {"-ra", "-verbose"}, summary(1, 1), requests(1),
+               "Request rescan for client : c1\n" + result("c1", STATUS_OK) + "\n"},
         // The clients still running are listed every ten seconds from the fortieth on.
-        Rescan{"WaitingListedWithVerbose", 1, faultRules({hang("c1")}), 0, true, {"-ra", "-verbose"}, summary(1, 0),
-               "Request rescan for client : c1\n" + waiting(32, "c1\n") + TIMED_OUT + "c1\n", 47, requests(1),
-               {"4 Waiting for the following clients:", "16 Rescan for the following clients failed (timed out):"}},
+        faster({"WaitingListedWithVerbose", 1, faultRules({hang("c1")}), {"-ra", "-verbose"}, summary(1, 0), requests(1),
+                "Request rescan for client : c1\n" + waiting(32, "c1\n") + TIMED_OUT + "c1\n", STATUS_RESCAN_TIMED_OUT,
+                {logged(LOG_INFO, "Waiting for the following clients:"),
+                 logged(LOG_ERROR, "Rescan for the following clients failed (timed out):")}}),
         // A refusal collected before the time-out decides the run status.
-        Rescan{"RefusalBeforeTimeOut", 3,
-               faultRules({refusalRule("startClientDiscovery", 25, "discovery failed", "c1"), hang("c3")}), 0, true,
-               {"-rescanallclients"}, summary(3, 1),
-               "Rescan result status for client c1 = 25\n" + std::string(TIMED_OUT) + "c3\n", 25, requests(3)},
+        faster({"RefusalBeforeTimeOut", 3,
+                faultRules({refusalRule("startClientDiscovery", CODE_DISCOVERY_FAILED, "discovery failed", "c1"), hang("c3")}),
+                {"-rescanallclients"}, summary(3, 1), requests(3),
+                result("c1", CODE_DISCOVERY_FAILED) + "\n" + TIMED_OUT + "c3\n", CODE_DISCOVERY_FAILED}),
         // Five requests that never end hold every entry: the clients still
         // waiting are given up, and the five are timed out at once.
-        Rescan{"FiveNeverAnswerWhileMoreWait", 7,
-               faultRules({hang("c1"), hang("c2"), hang("c3"), hang("c4"), hang("c5")}), 0, true,
-               {"-rescanallclients"}, summary(7, 0),
-               "\nRescan for the following clients was not attempted:\nc6\nc7\n" + std::string(TIMED_OUT) +
-                   "c1\nc2\nc3\nc4\nc5\n",
-               47, requests(5), {"16 Rescan for the following clients was not attempted:", "16 c7"}},
-        Rescan{"ClientListRefused", 3, faultRules({refusalRule("getSANClientList", 31, "list unavailable")}), 0, false,
-               {"-rescanallclients"}, "", refusalText("Failed to get SAN client details", "list unavailable", 31), 31,
-               {LIST}, {"16 Failed to get SAN client details:"}},
-        Rescan{"NoClients", 0, "", 0, false, {"-rescanallclients"}, "No SAN clients found\n\n", "", 0, {LIST}},
+        faster({"FiveNeverAnswerWhileMoreWait", 7, faultRules({hang("c1"), hang("c2"), hang("c3"), hang("c4"), hang("c5")}),
+                {"-rescanallclients"}, summary(7, 0), requests(5),
+                "\nRescan for the following clients was not attempted:\nc6\nc7\n" + std::string(TIMED_OUT) +
+                    "c1\nc2\nc3\nc4\nc5\n", STATUS_RESCAN_TIMED_OUT,
+                {logged(LOG_ERROR, "Rescan for the following clients was not attempted:"), logged(LOG_ERROR, "c7")}}),
+        Rescan{"ClientListRefused", 3, faultRules({refusalRule("getSANClientList", CODE_UNREADABLE, "list unavailable")}),
+               {"-rescanallclients"}, "", {LIST},
+               refusalText("Failed to get SAN client details", "list unavailable", CODE_UNREADABLE), CODE_UNREADABLE,
+               {logged(LOG_ERROR, "Failed to get SAN client details:")}},
+        Rescan{"NoClients", 0, "", {"-rescanallclients"}, "No SAN clients found\n\n", {LIST}},
         // Elements without client information are passed over.
         Rescan{"ListWithNullElements", 3, faultRules({replyRule("getSANClientList", R"([{"fatClientInfo": {"hostName": "c1"}}, null,
                                       {"fatClientInfo": null}, {"fatClientInfo": {"hostName": "c3"}}])")}),
-               0, false, {"-rescanallclients"}, summary(2, 2), "", 0, {LIST, discovery("c1"), discovery("c3")}},
+               {"-rescanallclients"}, summary(2, 2), {LIST, discovery("c1"), discovery("c3")}},
         // Workers failing side by side: the first one ends the run, once.
         Rescan{"EveryRequestFails", 12,
-               faultRules({R"({"op": "startClientDiscovery", "action": "system", "exception": "COMM_FAILURE"})"}), 0,
-               false, {"-rescanallclients"}, "", CORBA_FAILURE, 130, {}},
-        Rescan{"EveryControlFacetRefused", 12, faultRules({refusalRule("acontrolFacet", 41, "control refused")}), 0,
-               false, {"-rescanallclients"}, "", refusalText("Failed to get ControlFacet instance", "control refused", 41),
-               41, {LIST}},
+               faultRules({R"({"op": "startClientDiscovery", "action": "system", "exception": "COMM_FAILURE"})"}),
+               {"-rescanallclients"}, "", {}, CORBA_FAILURE, STATUS_INTERNAL},
+        Rescan{"EveryControlFacetRefused", 12, faultRules({refusalRule("acontrolFacet", CODE_NO_CONTROL, "control refused")}),
+               {"-rescanallclients"}, "", {LIST},
+               refusalText("Failed to get ControlFacet instance", "control refused", CODE_NO_CONTROL), CODE_NO_CONTROL},
         // A refusal without an error record is a failure of its own.
         Rescan{"RefusalWithoutRecord", 2,
-               faultRules({R"({"op": "startClientDiscovery", "arg": "c2", "action": "raise", "errors": []})"}), 0,
-               false, {"-rescanallclients"}, summary(2, 1), "Rescan result status for client c2 = 130\n", 130,
-               requests(2)},
+               faultRules({R"({"op": "startClientDiscovery", "arg": "c2", "action": "raise", "errors": []})"}),
+               {"-rescanallclients"}, summary(2, 1), requests(2), result("c2", STATUS_INTERNAL) + "\n", STATUS_INTERNAL},
         // The requests reach the ORB's call time-out together (on a busy
         // machine the fifth may not have left yet: calls not checked).
-        Rescan{"AllTimeOutTogether", 12, faultRules({R"({"op": "startClientDiscovery", "action": "hang"})"}), 0, true,
-               {"-rescanallclients"}, "", CORBA_FAILURE, 130, {}, {}, "CONNECT_TIMEOUT = 100\n"}),
+        faster({"AllTimeOutTogether", 12, faultRules({R"({"op": "startClientDiscovery", "action": "hang"})"}),
+                {"-rescanallclients"}, "", {}, CORBA_FAILURE, STATUS_INTERNAL}, "CONNECT_TIMEOUT = 100\n")),
     rowName<Rescan>);
 
 }  // namespace

@@ -23,8 +23,9 @@
 
 namespace {
 
-// A refusal holding these records: code, message, additional message.
-QZSLOpException refusal(const std::vector<std::tuple<int, std::wstring, std::wstring>> &records) {
+// Reports a refusal holding these records (code, message, additional
+// message) as the failure "F".
+void reportRefusal(const std::vector<std::tuple<int, std::wstring, std::wstring>> &records) {
   QZSLOpException exception;
   exception.errRecSeq.length(records.size());
   for (size_t i = 0; i < records.size(); ++i) {
@@ -33,7 +34,7 @@ QZSLOpException refusal(const std::vector<std::tuple<int, std::wstring, std::wst
     exception.errRecSeq[i].localizedMsg = CORBA::wstring_dup(std::get<1>(records[i]).c_str());
     exception.errRecSeq[i].additionalMsg = CORBA::wstring_dup(std::get<2>(records[i]).c_str());
   }
-  return exception;
+  reportInfo(exception, LOG_ERROR, "F", false, "");
 }
 
 void setMessage(const char *text) { snprintf(localizedMsg, sizeof localizedMsg, "%s", text); }
@@ -56,8 +57,10 @@ struct Outcome {
   std::function<void()> body;
   std::string out, err;
   int status;
-  std::string logLine;  // a line the debug log must hold, if any
+  std::string logLine = "";  // a line the debug log must hold, if any
 };
+// A line of the debug log as the file holds it.
+std::string inLog(int level, const std::string &text) { return " " + std::to_string(level) + " qzftconfig: " + text; }
 
 TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
   const std::vector<Outcome> outcomes = {
@@ -67,45 +70,33 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
          QZ_LOOKUP("ZrtFtc0051N", "No SAN clients found");
          reportInfo(LOG_INFO, "No SAN clients found", false, "");
        },
-       "Keine SAN-Clients gefunden\n\n", "", 0, " 4 qzftconfig: No SAN clients found:\n"},
+       "Keine SAN-Clients gefunden\n\n", "", STATUS_OK, inLog(LOG_INFO, "No SAN clients found:\n")},
       {"first record only, with its additional information",
-       [] { reportInfo(refusal({{77, L"busy", L"try later"}, {9, L"2nd", L""}}), LOG_ERROR, "F", false, ""); },
-       "", "EXIT error: busy\nEXIT status = 77\ntry later\n", 77,
-       " 16 qzftconfig: EXIT error:status code not known to qzftconfig ; Additional info: try later ; "
-       "EXIT status: 77\n"},
+       [] { reportRefusal({{CODE_SERVER_DOWN, L"busy", L"try later"}, {CODE_REFUSED, L"2nd", L""}}); },
+       "", "EXIT error: busy\nEXIT status = 77\ntry later\n", CODE_SERVER_DOWN,
+       inLog(LOG_ERROR, "EXIT error:status code not known to qzftconfig ; Additional info: try later ; EXIT status: 77\n")},
       {"control characters in the service's texts",
-       [] {
-         setMessage("F c\x1b[2J");
-         reportInfo(refusal({{5, L"a\x1b[2J\r\nb\tc \u00fc", L"x\x7fy\n"}}), LOG_ERROR, "F", false, "");
-       },
-       "", "F c?[2J\n\nEXIT error: a?[2J?\nb\tc \xc3\xbc\nEXIT status = 5\nx?y\n\n", 5, ""},
-      {"refusal 0", [] { setMessage("F"); reportInfo(refusal({{0, L"none", L"x"}}), LOG_ERROR, "F", false, ""); },
-       "", "F\n\n", 0, ""},
-      {"no records", [] { setMessage("F"); reportInfo(QZSLOpException(), LOG_ERROR, "F", false, ""); },
-       "", "F\n\nEXIT error: \nEXIT status = 130\n", 130, " ; EXIT status: 130\n"},
+       [] { setMessage("F c\x1b[2J"); reportRefusal({{CODE_UNAVAILABLE, L"a\x1b[2J\r\nb\tc \u00fc", L"x\x7fy\n"}}); },
+       "", "F c?[2J\n\nEXIT error: a?[2J?\nb\tc \xc3\xbc\nEXIT status = 5\nx?y\n\n", CODE_UNAVAILABLE},
+      {"refusal 0", [] { setMessage("F"); reportRefusal({{0, L"none", L"x"}}); }, "", "F\n\n", STATUS_OK},
+      {"no records", [] { setMessage("F"); reportRefusal({}); },
+       "", "F\n\nEXIT error: \nEXIT status = 130\n", STATUS_INTERNAL, " ; EXIT status: 130\n"},
       {"standard exception", [] { guardedCall([] { throw std::runtime_error("fire"); }, notReached); },
-       "", "Got an Exception, see log for details\n\n", 130, " 16 qzftconfig: Exception caught as fire\n"},
+       "", "Got an Exception, see log for details\n\n", STATUS_INTERNAL, inLog(LOG_ERROR, "Exception caught as fire\n")},
       {"standard output full",
-       [] {
-         if (!freopen("/dev/full", "w", stdout)) _exit(4);
-         printf("listing");
-         qzftconfig_exit(0);
-       },
-       "", "qzftconfig: cannot write standard output: No space left on device\n", 130,
-       " 16 qzftconfig: cannot write standard output: No space left on device\n"},
-      {"session that cannot be destroyed",
-       [] { openUnreachableSession(); qzftconfig_exit(7); },
-       "", "", 7, ""},
+       [] { if (!freopen("/dev/full", "w", stdout)) _exit(4); printf("listing"); qzftconfig_exit(STATUS_OK); },
+       "", "qzftconfig: cannot write standard output: No space left on device\n", STATUS_INTERNAL,
+       inLog(LOG_ERROR, "cannot write standard output: No space left on device\n")},
+      {"session that cannot be destroyed", [] { openUnreachableSession(); qzftconfig_exit(7); }, "", "", 7},
       {"terminate() inside the ORB",
        [] {
          std::set_terminate(reportTermination);
          printf("kept");
          try { throw CORBA::MARSHAL(); } catch (...) { std::terminate(); }
        },
-       "kept", "Got Corba Exception, see log for details\n\n", 130,
-       " 16 qzftconfig: terminate called on IDL:omg.org/CORBA/MARSHAL"},
-      {"exit handlers run at the end", [] { atexit([] { printf("handled"); }); qzftconfig_exit(0); }, "handled",
-       "", 0, ""},
+       "kept", CORBA_FAILURE, STATUS_INTERNAL, inLog(LOG_ERROR, "terminate called on IDL:omg.org/CORBA/MARSHAL")},
+      {"exit handlers run at the end", [] { atexit([] { printf("handled"); }); qzftconfig_exit(STATUS_OK); }, "handled",
+       "", STATUS_OK},
       // The worker's control facet lies on a page that may not be read, rather
       // than at a null pointer, which the undefined-behaviour checker would
       // catch before the processor does: its first look at it faults.
@@ -118,8 +109,8 @@ TEST(Report, OutcomesOnBothStreamsTheLogAndTheExitStatus) {
              static_cast<Corvane::Tessark::SL::FATServiceMgmt::FATServiceControlFacet_ptr>(page);
          rescanClients({"c1\x1b"});
        },
-       "", "Rescan result status for client c1? = 63\n", 63,
-       " 16 qzftconfig: Rescan result status for client c1? = 63\n"},
+       "", "Rescan result status for client c1? = 63\n", STATUS_RESCAN_FAULTED,
+       inLog(LOG_ERROR, "Rescan result status for client c1? = 63\n")},
   };
   TestHome home;
   home.makeLogDir();

@@ -14,38 +14,32 @@ const char *const MEDIA1_PIPES = "m media1 2 3 11 backup\n"
 
 const std::string NULL_PIPES = faultRules(
     {replyRule("getServerPipeList", R"([null, {"status": 1, "pipeId": 1}, null])", "inactive")});
+const char *const NONE_ACTIVE = "No active connections found\n\n";
 INSTANTIATE_TEST_SUITE_P(
     Active, Listing,
     ::testing::Values(
-        ListingCase{"OneClient", LAYOUT_SITE, "", {"-listactive", "-C", "c1"}, C1_PIPES, "", 0,
-                    Lines{"getClientPipeList \"c1\""}},
-        ListingCase{"OneServer", LAYOUT_SITE, "", {"-la", "-Me", "media1"}, std::string(MEDIA1_PIPES) + "\n", "", 0,
+        ListingCase{"OneClient", {"-listactive", "-C", "c1"}, C1_PIPES, Lines{"getClientPipeList \"c1\""}},
+        ListingCase{"OneServer", {"-la", "-Me", "media1"}, std::string(MEDIA1_PIPES) + "\n",
                     Lines{"getServerPipeList \"media1\""}},
-        ListingCase{"ClientWithoutPipes", LAYOUT_SITE, "", {"-listactive", "-C", "c2"},
-                    "No active connections found\n\n", "", 0},
+        ListingCase{"ClientWithoutPipes", {"-listactive", "-C", "c2"}, NONE_ACTIVE},
         // The report names the server in the log when it had pipes, none active.
-        ListingCase{"ServerWithoutActivePipes", LAYOUT_SITE, NULL_PIPES, {"-listactive", "-Me", "inactive"},
-                    "No active connections found\n\n", "", 0, std::nullopt,
-                    Lines{"4 No active connections found:inactive"}},
+        faulted(NULL_PIPES, {"ServerWithoutActivePipes", {"-listactive", "-Me", "inactive"}, NONE_ACTIVE,
+                             std::nullopt, Lines{logged(LOG_INFO, "No active connections found:inactive")}}),
         // The walk ends with the result of the last server, media2: none active.
-        ListingCase{"Walk", LAYOUT_SITE, "", {"-listactive"}, std::string(C1_PIPES) + MEDIA1_PIPES, "", 252},
+        ending(STATUS_OUT_OF_RANGE, "", {"Walk", {"-listactive"}, std::string(C1_PIPES) + MEDIA1_PIPES}),
         // 252 is a complete walk, never one that could not be written.
-        ListingCase{"WalkIntoAFullDevice", LAYOUT_SITE, "", {"-listactive"}, "", OUTPUT_FULL, 130, std::nullopt,
-                    std::nullopt, "/dev/full"},
+        ending(STATUS_INTERNAL, OUTPUT_FULL, {"WalkIntoAFullDevice", {"-listactive"}, ""}, "/dev/full"),
         // Refused client lists are skipped silently, and the walk adds no
         // empty line after a server's pipes.
-        ListingCase{"WalkEndingOnAnActiveServer", LAYOUT_SITE,
-                    faultRules({replyRule("getFATServerList", R"([{"hostName": "media2"}, null, {"hostName": "media1"}])"),
-                                refusalRule("getClientPipeList", 5, "refused")}),
-                    {"-listactive"}, MEDIA1_PIPES, "", 0, std::nullopt, Lines{}},
-        ListingCase{"WalkWithBothListsRefused", LAYOUT_SITE,
-                    faultRules({refusalRule("getSANClientList", 5, "no"), refusalRule("getFATServerList", 5, "no")}),
-                    {"-listactive"}, "No active connections found\n\n", "", 0},
-        ListingCase{"RefusedForOneHost", LAYOUT_SITE,
-                    faultRules({refusalRule("getServerPipeList", 77, "server unreachable", "", "try again")}),
-                    {"-listactive", "-Me", "media1"}, "",
-                    "Failed to get active connection details\n\nEXIT error: server unreachable\n"
-                    "EXIT status = 77\ntry again\n", 77}),
+        faulted(faultRules({replyRule("getFATServerList", R"([{"hostName": "media2"}, null, {"hostName": "media1"}])"),
+                            refusalRule("getClientPipeList", CODE_UNAVAILABLE, "refused")}),
+                {"WalkEndingOnAnActiveServer", {"-listactive"}, MEDIA1_PIPES, std::nullopt, Lines{}}),
+        faulted(faultRules({refusalRule("getSANClientList", CODE_UNAVAILABLE, "no"),
+                            refusalRule("getFATServerList", CODE_UNAVAILABLE, "no")}),
+                {"WalkWithBothListsRefused", {"-listactive"}, NONE_ACTIVE}),
+        ending(CODE_SERVER_DOWN, refusalText("Failed to get active connection details", "server unreachable", CODE_SERVER_DOWN, "try again"),
+               faulted(faultRules({refusalRule("getServerPipeList", CODE_SERVER_DOWN, "server unreachable", "", "try again")}),
+                       {"RefusedForOneHost", {"-listactive", "-Me", "media1"}, ""}))),
     rowName<ListingCase>);
 
 }  // namespace

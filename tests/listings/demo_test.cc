@@ -13,14 +13,14 @@ TEST_P(Listing, LeavesExactlyWhatTheRowSays) {
   if (c.calls) { EXPECT_EQ(ftCalls(site), *c.calls); }
   if (c.log) { EXPECT_EQ(logLines(site), *c.log); }
   // A run that succeeded closes its host session, and does nothing after.
-  if (c.status == 0) { EXPECT_EQ(journal(site).back(), "destroy"); }
+  if (c.status == STATUS_OK) { EXPECT_EQ(journal(site).back(), "destroy"); }
   stopSite(site);
 }
 
 namespace {
 
-ListingCase demo(const char *name, Lines args, const char *file, int status = 0) {
-  return {name, demoInventory(), "", args, readFile(std::string(LISTINGS_DEMO_DIR "/") + file), "", status};
+ListingCase demo(const char *name, Lines args, const char *file, int status = STATUS_OK) {
+  return ending(status, "", on(demoInventory(), {name, args, readFile(std::string(LISTINGS_DEMO_DIR "/") + file)}));
 }
 
 // One listing of each form; the row tables check the rest. "-listactive"
@@ -30,7 +30,7 @@ INSTANTIATE_TEST_SUITE_P(
     Demo, Listing,
     ::testing::Values(demo("Clients", {"-listclients"}, "listclients.txt"),
                       demo("ServersJson", {"-ls", "-json"}, "listservers.json"),
-                      demo("ActiveVerbose", {"-la", "-verbose"}, "listactive_verbose.txt", 252)),
+                      demo("ActiveVerbose", {"-la", "-verbose"}, "listactive_verbose.txt", STATUS_OUT_OF_RANGE)),
     rowName<ListingCase>);
 
 }  // namespace

@@ -59,26 +59,31 @@ const char *const LAYOUT_SITE = R"({
 
 const char *const OUTPUT_FULL = "qzftconfig: cannot write standard output: No space left on device\n";
 
+// A row names only what it sets: by default a run on the layout site, without
+// fault rules, that succeeds and writes nothing on standard error.
 struct ListingCase {
   std::string name;
-  std::string inventory;
-  std::string faults;  // fault rules, "" for none
   Lines args;
-  std::string out, err;
-  int status;
+  std::string out;
   std::optional<Lines> calls = std::nullopt;  // the FT calls, when they matter
   std::optional<Lines> log = std::nullopt;    // the debug log, when it matters
+  std::string inventory = LAYOUT_SITE;
+  std::string faults = "";                    // fault rules, "" for none
+  std::string err = "";
+  int status = STATUS_OK;
   const char *stdoutTo = nullptr;             // see RunOptions; null: captured
 };
 
+// `row` on a site of `inventory`, on one with `faults`, and ending with
+// `status` and `err` after writing its standard output to `stdoutTo`.
+inline ListingCase on(const std::string &inventory, ListingCase row) { row.inventory = inventory; return row; }
+inline ListingCase faulted(const std::string &faults, ListingCase row) { row.faults = faults; return row; }
+inline ListingCase ending(int status, const std::string &err, ListingCase row, const char *stdoutTo = nullptr) {
+  row.status = status; row.err = err; row.stdoutTo = stdoutTo;
+  return row;
+}
 // Every row starts a site of its own: rows share no journal and no log.
 struct Listing : ::testing::TestWithParam<ListingCase> {};
 
 // Failures name the row rather than dump its bytes.
 inline void PrintTo(const ListingCase &c, std::ostream *os) { *os << c.name; }
-
-// The verbose lines of one LUN of an FT server.
-inline std::string lunBlock(const char *state, int lun, int active) {
-  return std::string("\tFT Server Device State   : ") + state + "\n\tAssociated LUN           : " +
-         std::to_string(lun) + "\n\tActive Connections on LUN: " + std::to_string(active) + "\n\n";
-}
