@@ -16,6 +16,11 @@ std::string shownText(const char *text, bool keepLines) {
   const char *at = text, *end = text + strlen(text);
   shown.reserve(end - at);
   while (at < end) {
+    // Printable ASCII, nearly every byte a listing shows, needs no decoding.
+    if (*at >= 0x20 && *at < 0x7F) {
+      shown += *at++;
+      continue;
+    }
     Utf8Step step = utf8_next_code_point(at, end);
     if (!step.valid)
       shown.append(step.length, '?');

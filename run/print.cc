@@ -54,19 +54,37 @@ void setJson(const char *key, json_t *value) {
 // Writes a chunk of a dumped document. Outside its strings a document is
 // ASCII, so a DEL byte is a DEL in a string and a C2 byte the lead of a
 // two-byte character, a C1 control when 80 to 9F follows (which may come in
-// the next chunk: `data` carries a pending C2 over).
+// the next chunk: `data` carries a held-back C2 over). Everything else goes
+// out in runs, as the library would write it.
+bool isC1(unsigned char c) { return c >= 0x80 && c <= 0x9F; }
+
 int writeEscaped(const char *buffer, size_t size, void *data) {
-  bool &afterC2 = *static_cast<bool *>(data);
-  for (size_t i = 0; i < size; ++i) {
-    unsigned char c = static_cast<unsigned char>(buffer[i]);
-    bool c1 = afterC2 && c >= 0x80 && c <= 0x9F;
-    if (afterC2 && !c1) putchar(0xC2);
-    afterC2 = c == 0xC2;
-    if (c1 || c == 0x7F)
-      printf("\\u%04X", c);
-    else if (!afterC2)
-      putchar(c);
+  bool &heldC2 = *static_cast<bool *>(data);
+  const unsigned char *bytes = reinterpret_cast<const unsigned char *>(buffer);
+  size_t run = 0;
+  if (heldC2 && size > 0) {
+    heldC2 = false;
+    if (isC1(bytes[0]))
+      printf("\\u%04X", bytes[run++]);
+    else
+      putchar(0xC2);
   }
+  for (size_t i = run; i < size; ++i) {
+    bool del = bytes[i] == 0x7F;
+    if (!del && bytes[i] != 0xC2) continue;
+    if (!del && i + 1 < size && !isC1(bytes[i + 1])) continue;
+    fwrite(bytes + run, 1, i - run, stdout);
+    run = i + 1;
+    if (del) {
+      printf("\\u%04X", 0x7F);
+    } else if (i + 1 == size) {
+      heldC2 = true;
+    } else {
+      printf("\\u%04X", bytes[++i]);
+      run = i + 1;
+    }
+  }
+  fwrite(bytes + run, 1, size - run, stdout);
   return ferror(stdout) ? -1 : 0;
 }
 
@@ -127,10 +145,10 @@ json_t *openJsonArray(json_t *object, const char *key) {
 }
 
 void printJson(json_t *document) {
-  bool afterC2 = false;
-  json_dump_callback(document, writeEscaped, &afterC2,
+  bool heldC2 = false;
+  json_dump_callback(document, writeEscaped, &heldC2,
                      gJson_compact ? JSON_COMPACT : JSON_INDENT(2) | JSON_SORT_KEYS);
-  if (afterC2) putchar(0xC2);
+  if (heldC2) putchar(0xC2);
   json_decref(document);
   writeRow("\n");
 }
