@@ -12,6 +12,9 @@
 #include "run/print.h"
 #include "run/status.h"
 
+// "-ftpref preferred" with both of its wait periods.
+const int WAIT_PERIODS = SEL_FTPREF_PREFERRED | SEL_FTWAIT | SEL_FTRWAIT;
+
 // Codes of print_error for selectors that main refuses.
 static int changeServerRefusal(int selector) {
   if (!(selector & SEL_SRV_ME)) return ERR_NO_MEDIA_SERVER;
@@ -76,7 +79,7 @@ const command_t commands[] = {
      "\n"
      "USAGE:\n"
      "    qzftconfig -[dc]deleteclient <client_name>",
-     parse_client_name_args, {0}, nullptr, false, [](int) { return deleteSANClient(); }},
+     parse_client_name_args, {SEL_NONE}, nullptr, false, [](int) { return deleteSANClient(); }},
     {"-changeclient", "-cc", "ZrtFtc0022N",
      "\n"
      "USAGE:\n"
@@ -89,29 +92,30 @@ const command_t commands[] = {
      "    2. Usage of -ftpref and -np is mutually exclusive\n"
      "    3. If FT resources do not exist, \"always\" and \"preferred\" switch to LAN\n"
      "       transport and \"fail\" immediately fails the job. \"never\" always uses LAN transport.",
-     parse_common_args, {1, 3, 29, 33}, changeClientRefusal, false, changeSANClient},
+     parse_common_args, {SEL_C, SEL_C | SEL_FTPREF, SEL_C | WAIT_PERIODS, SEL_C | SEL_NP}, changeClientRefusal,
+     false, changeSANClient},
     {"-rescanclient", "-rc", "ZrtFtc0031N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[rc]rescanclient <client_name>",
-     parse_rescan_client_args, {0}, nullptr, false, rescanOneClient},
+     parse_rescan_client_args, {SEL_NONE}, nullptr, false, rescanOneClient},
     {"-rescanallclients", "-ra", "ZrtFtc0034N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ra]rescanallclients [-verbose]",
-     parse_rescan_all_args, {0}, nullptr, false, [](int) { return rescanAllSANClients(); }},
+     parse_rescan_all_args, {SEL_NONE}, nullptr, false, [](int) { return rescanAllSANClients(); }},
     {"-list_telemetry", "-ll", "ZrtFtc0089N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ll]list_telemetry [-verbose] [-json | -json_compact]\n"
      "                [-C <client_name> | -Me <media_server> | -M <master_server>]",
-     parse_common_listing_args, {0, 1, 2, 4}, nullptr, true, listTelemetry},
+     parse_common_listing_args, {SEL_NONE, SEL_C, SEL_ME, SEL_M}, nullptr, true, listTelemetry},
     {"-listclients", "-lc", "ZrtFtc0023N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[lc]listclients [-verbose]\n"
      "                [-C <client_name> | -Me <media_server> | -M <master_server>]",
-     parse_common_listing_args, {0, 1, 2, 4}, nullptr, true,
+     parse_common_listing_args, {SEL_NONE, SEL_C, SEL_ME, SEL_M}, nullptr, true,
      [](int selector) {
        listSANClients(selector, nullptr);
        return int(STATUS_OK);
@@ -120,19 +124,20 @@ const command_t commands[] = {
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ds]deleteserver <media_server>",
-     parse_server_name_args, {0}, nullptr, false, [](int) { return deleteFATServer(); }},
+     parse_server_name_args, {SEL_NONE}, nullptr, false, [](int) { return deleteFATServer(); }},
     {"-changeserver", "-cs", "ZrtFtc0026N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[cs]changeserver -Me <media_server>\n"
      "               -l <connection_limit> -state <active | disabled>",
-     parse_common_server_args, {14}, changeServerRefusal, false, changeFATServer},
+     parse_common_server_args, {SEL_SRV_ME | SEL_SRV_L | SEL_SRV_STATE}, changeServerRefusal, false,
+     changeFATServer},
     {"-listservers", "-ls", "ZrtFtc0027N",
      "\n"
      "USAGE:\n"
      "    qzftconfig -[ls]listservers [-verbose]\n"
      "                [-Me <media_server> | -M <master_server>]",
-     parse_common_listing_args, {0, 2, 4}, nullptr, true,
+     parse_common_listing_args, {SEL_NONE, SEL_ME, SEL_M}, nullptr, true,
      [](int selector) {
        listFATServers(selector, nullptr);
        return int(STATUS_OK);
@@ -142,7 +147,7 @@ const command_t commands[] = {
      "USAGE:\n"
      "    qzftconfig -[lt]listtargets [-verbose]\n"
      "                [-Me <media_server>]",
-     parse_common_listing_args, {0, 2}, nullptr, true,
+     parse_common_listing_args, {SEL_NONE, SEL_ME}, nullptr, true,
      [](int selector) {
        listFATTargets(selector);
        return int(STATUS_OK);
@@ -152,7 +157,7 @@ const command_t commands[] = {
      "USAGE:\n"
      "    qzftconfig -[la]listactive [-verbose]\n"
      "                [-C <client_name> | -Me <media_server>]",
-     parse_common_listing_args, {0, 1, 2}, nullptr, true, listActive},
+     parse_common_listing_args, {SEL_NONE, SEL_C, SEL_ME}, nullptr, true, listActive},
     {"-setconfig", nullptr, "ZrtFtc0029N",
      "\n"
      "USAGE:\n"
@@ -166,7 +171,8 @@ const command_t commands[] = {
      "    3. Usage of -ftpref and -np or -ncp is mutually exclusive\n"
      "    4. If FT resources do not exist, \"always\" and \"preferred\" switch to LAN\n"
      "       transport and \"fail\" immediately fails the job. \"never\" always uses LAN transport.",
-     parse_common_args, {2, 28, 32, 64, 96}, preferenceRefusal, false, setconfigDefaults},
+     parse_common_args, {SEL_FTPREF, WAIT_PERIODS, SEL_NP, SEL_NCP, SEL_NP | SEL_NCP}, preferenceRefusal, false,
+     setconfigDefaults},
     // Without "-M" the defaults are those of the local machine's master server.
     {"-getconfig", nullptr, "ZrtFtc0030N",
      "\n"
@@ -175,7 +181,7 @@ const command_t commands[] = {
      "\n"
      "Note:\n"
      "    1. If -M option is not used, local machine's master server is assumed",
-     parse_common_listing_args, {0, 4}, nullptr, false,
+     parse_common_listing_args, {SEL_NONE, SEL_M}, nullptr, false,
      [](int) {
        printConfigDefaults();
        return int(STATUS_OK);
@@ -190,7 +196,7 @@ const command_t commands[] = {
      "\n"
      "    For detailed usage of each operation, use:\n"
      "               qzftconfig -help <operation>",
-     nullptr, {0}, nullptr, false, [](int) { return int(STATUS_SHOW_USAGE); }},
+     nullptr, {SEL_NONE}, nullptr, false, [](int) { return int(STATUS_SHOW_USAGE); }},
 };
 const size_t command_count = sizeof commands / sizeof commands[0];
 

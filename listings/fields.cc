@@ -5,6 +5,7 @@
 #include "run/globals.h"
 #include "run/report.h"
 #include "run/status.h"
+#include "session/session.h"
 
 const char *hostStateWord(int state) { return state == 1 ? "active" : "disabled"; }
 
@@ -70,6 +71,13 @@ void reportNothingFound(const char *id, const char *text, const char *object) {
 
 void refuseFTServerQuery(const QZSLOpException &e) {
   reportRefusal(e, "ZrtFtc0064N", "Failed to get FT server details", "");
+}
+
+FATServer::FATServerInfo_var namedServerInfo() {
+  FATServer::FATServerInfo_var info;
+  guardedCall([&] { info = queryFacet_var->getFATServerInfo(media_server.c_str()); }, refuseFTServerQuery);
+  if (!info.in()) reportNothingFound("ZrtFtc0065N", "FT server not found", "");
+  return info;
 }
 
 target_device_t targetDeviceValues(const FATServer::FATPseudoDeviceInfo *device,

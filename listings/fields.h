@@ -90,3 +90,7 @@ template <typename SeqVar> CORBA::ULong lengthOf(const SeqVar &seq) {
 // The service refused to name its FT servers: reports the refusal and ends
 // the run with its status.
 [[noreturn]] void refuseFTServerQuery(const QZSLOpException &e);
+
+// The FT server named by "-Me"; when the service knows none, the run ends
+// with "FT server not found".
+FATServer::FATServerInfo_var namedServerInfo();

@@ -62,10 +62,7 @@ int printServerDetails(FATServer::FATServerInfo *info, json_t *array) {
 void listFATServers(int selector, json_t *telemetryArray) {
   getQueryableFacetInstance();
   if (selector == SEL_ME) {
-    FATServer::FATServerInfo_var info;
-    guardedCall([&] { info = queryFacet_var->getFATServerInfo(media_server.c_str()); },
-                refuseFTServerQuery);
-    if (!info.in()) reportNothingFound("ZrtFtc0065N", "FT server not found", "");
+    FATServer::FATServerInfo_var info = namedServerInfo();
     // A single server is printed on its own, even inside a telemetry document.
     printServerDetails(info.in(), nullptr);
     return;

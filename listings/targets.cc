@@ -43,10 +43,7 @@ int printTargetDetails(FATServer::FATServerInfo *info) {
 void listFATTargets(int selector) {
   getQueryableFacetInstance();
   if (selector == SEL_ME) {
-    FATServer::FATServerInfo_var info;
-    guardedCall([&] { info = queryFacet_var->getFATServerInfo(media_server.c_str()); },
-                refuseFTServerQuery);
-    if (!info.in()) reportNothingFound("ZrtFtc0065N", "FT server not found", "");
+    FATServer::FATServerInfo_var info = namedServerInfo();
     printTargetDetails(info.in());
     return;
   }
