@@ -101,8 +101,16 @@ outcome() {
   fi
 }
 
-declare -A tally
-count() { tally["$1|$2"]=$(( ${tally["$1|$2"]:-0} + 1 )); }
+# count NAME OUTCOME OUT: tallies the outcome; the first run of each failed
+# outcome without a report keeps its standard error, shown with the table
+# (252 without a report is a "-listactive" that completed on the demo site).
+declare -A tally example
+count() {
+  tally["$1|$2"]=$(( ${tally["$1|$2"]:-0} + 1 ))
+  [[ $2 == *", 0 report(s)" && $2 != "status 0,"* && $2 != "status 252,"* && -z ${example["$1|$2"]:-} ]] &&
+    example["$1|$2"]=$(head -c 300 "$3.err" | tr '\n' ' ')
+  return 0
+}
 
 clients12=$(awk 'BEGIN { printf "{\"clients\": ["; for (i = 1; i <= 12; ++i)
   printf "%s{\"fatClientInfo\": {\"hostName\": \"c%d\", \"masterServerName\": \"master1\", \"state\": 1}}", (i > 1 ? ", " : ""), i
@@ -118,7 +126,7 @@ rescan_scenario() {
   for i in $(seq "$runs"); do
     if (( i > 1 && (i - 1) % every == 0 )); then stop_qzsld || true; start_service; fi
     run_tool "$work/run" "$@" -- -rescanallclients
-    count "$name" "$(outcome "$work/run")"
+    count "$name" "$(outcome "$work/run")" "$work/run"
   done
   stop_qzsld || true
 }
@@ -156,10 +164,11 @@ for i in $(seq "$runs"); do
   sleep "0.$(printf '%03d' $((RANDOM % 400)))"
   stop_qzsld KILL || true
   for pid in "${pids[@]}"; do wait "$pid" || true; done
-  for j in "${!burst[@]}"; do count interrupted "$(outcome "$work/burst$j")"; done
+  for j in "${!burst[@]}"; do count interrupted "$(outcome "$work/burst$j")" "$work/burst$j"; done
 done
 
 echo
 echo "Outcomes ($runs runs per scenario; interrupted: $runs bursts x ${#burst[@]} commands)"
 for key in "${!tally[@]}"; do printf '%s|%s\n' "$key" "${tally[$key]}"; done | sort |
   awk -F'|' '{ if ($1 != last) { print $1; last = $1 } printf "  %6d  %s\n", $3, $2 }'
+for key in "${!example[@]}"; do printf '%s (first run): stderr "%s"\n' "$key" "${example[$key]}"; done
