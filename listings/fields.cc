@@ -57,7 +57,7 @@ int activeConnectionsOnLun(const FATServer::FATPipeInfoSeq &pipes, int lun) {
 
 void closeHost(json_t *object, json_t *array, bool printedDevices) {
   if (!gJson) {
-    if (!printedDevices) printRow("\n");
+    if (!printedDevices) printEmptyLine(IN_TEXT);
   } else if (!array) {
     printJson(object);
   }

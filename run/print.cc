@@ -1,6 +1,5 @@
 #include "run/print.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -151,23 +150,4 @@ void printJson(json_t *document) {
   if (heldC2) putchar(0xC2);
   json_decref(document);
   writeRow("\n");
-}
-
-void printRow(const char *format, ...) {
-  std::string row;
-  va_list ap;
-  va_start(ap, format);
-  for (const char *p = format; *p != '\0'; ++p) {
-    if (*p != '%' || p[1] == '\0') {
-      row += *p;
-    } else if (*++p == 's') {
-      row += shownText(va_arg(ap, const char *), false);
-    } else if (*p == 'd') {
-      row += std::to_string(va_arg(ap, int));
-    } else {
-      row += *p;  // "%%"
-    }
-  }
-  va_end(ap);
-  writeRow(row);
 }

@@ -49,8 +49,3 @@ json_t *openJsonArray(json_t *object, const char *key);
 // controls, which the JSON library writes as they are, are written as \u
 // escapes, so that the document holds no control character at all.
 void printJson(json_t *document);
-
-// Writes a piece of text output. `format` takes only %s and %d; every %s
-// argument is cleaned as the fields are. A row that cannot be written ends
-// the run.
-void printRow(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -179,7 +179,7 @@ void endRun(const run_end_t &end) {
       reportInfo(LOG_ERROR, end.text.c_str(), true, "");
       break;
     case run_end_t::REFUSAL:
-      reportRefusal(end.refusal, end.id, end.text.c_str(), "");
+      reportRefusal(end.refusal, end.id, end.text.c_str(), "");  // ends the run
     case run_end_t::NOTICE:
       if (!end.text.empty()) logmsg(LOG_ERROR, end.text.c_str(), progname);
       fputs(end.shown.c_str(), stderr);
